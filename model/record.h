@@ -48,6 +48,8 @@ public:
     const Guid& id() const { return id_; }
     void setId(const Guid& id) { id_ = id; }
     const cmn::mblock<char>& payload() const { return payload_; }
+    // For records made from data that already holds a payload (tests, tools).
+    void setPayload(cmn::mblock<char> payload) { payload_ = std::move(payload); }
     const std::string& textUtf8() const { return text_; }
     std::u16string text() const;
     void setText(std::u16string_view text);
