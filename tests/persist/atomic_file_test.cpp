@@ -1,0 +1,116 @@
+#include "persist/files/atomic_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "persist/files/data_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using persist::AtomicFileWriter;
+
+class TempFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/quillet-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        folder = pattern;
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    static std::string contents(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    static void write(const fs::path& p, const std::string& bytes) {
+        std::ofstream(p, std::ios::binary) << bytes;
+    }
+    size_t entries() const {
+        return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
+    }
+
+    fs::path folder;
+};
+
+using AtomicFile = TempFolder;
+
+TEST_F(AtomicFile, CommitReplacesTheTargetAndLeavesNoTemporaryFile) {
+    const auto target = folder / "file";
+    write(target, "old");
+    {
+        AtomicFileWriter writer(target);
+        writer.stream() << "new contents";
+        EXPECT_EQ(contents(target), "old");  // nothing visible before the commit
+        writer.commit();
+    }
+    EXPECT_EQ(contents(target), "new contents");
+    EXPECT_EQ(entries(), 1u);
+}
+
+TEST_F(AtomicFile, AFailureAfterNBytesKeepsTheOldFileWhole) {
+    const auto target = folder / "file";
+    write(target, "previous good file");
+    {
+        AtomicFileWriter writer(target, AtomicFileWriter::Options{10});
+        writer.stream() << std::string(100000, 'x');
+        EXPECT_THROW(writer.commit(), std::system_error);
+    }
+    EXPECT_EQ(contents(target), "previous good file");
+    EXPECT_EQ(entries(), 1u);
+}
+
+TEST_F(AtomicFile, AbandonedWriterRemovesItsTemporaryFile) {
+    const auto target = folder / "file";
+    { AtomicFileWriter(target).stream() << "half"; }
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_EQ(entries(), 0u);
+}
+
+TEST_F(AtomicFile, NewFilesArePrivateReplacedFilesKeepTheirMode) {
+    const auto fresh = folder / "fresh";
+    AtomicFileWriter(fresh).commit();
+    EXPECT_EQ(fs::status(fresh).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    const auto shared = folder / "shared";
+    write(shared, "x");
+    ::chmod(shared.c_str(), 0644);
+    AtomicFileWriter(shared).commit();
+    EXPECT_EQ(fs::status(shared).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                  fs::perms::others_read);
+}
+
+TEST_F(AtomicFile, UnreadableFileIsKeptAsBadReplacingAnOlderCopy) {
+    const auto file = folder / "quillet_history";
+    write(folder / "quillet_history.bad", "older bad copy");
+    write(file, "bad bytes");
+    EXPECT_TRUE(persist::keepUnreadableFile(file));
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_EQ(contents(folder / "quillet_history.bad"), "bad bytes");
+    EXPECT_TRUE(persist::keepUnreadableFile(file));  // nothing to keep
+}
+
+using DataFolder = TempFolder;
+
+TEST_F(DataFolder, ChoosesVariableThenPortableFolderThenXdg) {
+    using persist::DataFolderInputs;
+    using persist::resolveDataFolder;
+    const fs::path exe = folder / "bin";
+    fs::create_directories(exe);
+    EXPECT_EQ(resolveDataFolder({"/data", exe, "/xdg", "/home/u"}), "/data");
+    EXPECT_EQ(resolveDataFolder({std::nullopt, exe, "/xdg", "/home/u"}), "/xdg/quillet");
+    write(exe / "quillet.cfg", "");
+    EXPECT_EQ(resolveDataFolder({std::nullopt, exe, "/xdg", "/home/u"}), exe);
+    EXPECT_EQ(resolveDataFolder({"", std::nullopt, std::nullopt, "/home/u"}),
+              "/home/u/.local/share/quillet");
+    EXPECT_EQ(resolveDataFolder({std::nullopt, std::nullopt, "relative", "/home/u"}),
+              "/home/u/.local/share/quillet");
+    EXPECT_TRUE(persist::ensureFolder(folder / "a" / "b"));
+    EXPECT_TRUE(fs::is_directory(folder / "a" / "b"));
+}
+
+}  // namespace
