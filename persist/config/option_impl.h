@@ -1,5 +1,6 @@
 #pragma once
 
+#include <limits>
 #include <locale>
 #include <sstream>
 
@@ -16,14 +17,19 @@ bool parse(const std::string& text, T&... out) {
     (in >> ... >> out);
     return !in.fail();
 }
+
+inline bool fitsInt(long long v) {
+    return v >= std::numeric_limits<int>::min() && v <= std::numeric_limits<int>::max();
+}
 }  // namespace option_detail
 
 template <class Key>
 bool option<Key>::getBool(Key key, bool fallback) const {
     const std::string* t = usable(key);
-    int v = 0;
+    // Read as a bool, not as a number: only "1" and "0" are values, anything else is no value.
+    bool v = false;
     if (!t || !option_detail::parse(*t, v)) return fallback;
-    return v != 0;
+    return v;
 }
 
 template <class Key>
@@ -55,13 +61,20 @@ platform::Rect option<Key>::getRect(Key key, platform::Rect fallback) const {
     const std::string* t = usable(key);
     int left = 0, top = 0, width = 0, height = 0;
     if (!t || !option_detail::parse(*t, left, top, width, height)) return fallback;
-    return platform::Rect{left, top, left + width, top + height};
+    // The file is untrusted: a corner beyond the range of int is no rectangle.
+    const long long right = static_cast<long long>(left) + width;
+    const long long bottom = static_cast<long long>(top) + height;
+    if (!option_detail::fitsInt(right) || !option_detail::fitsInt(bottom)) return fallback;
+    return platform::Rect{left, top, static_cast<int>(right), static_cast<int>(bottom)};
 }
 
 template <class Key>
 void option<Key>::setRect(Key key, const platform::Rect& r) {
+    // Rect::width() would overflow for corners far apart; such a text reads back as no value.
+    const long long width = static_cast<long long>(r.right) - r.left;
+    const long long height = static_cast<long long>(r.bottom) - r.top;
     setText(key, std::to_string(r.left) + ' ' + std::to_string(r.top) + ' ' +
-                     std::to_string(r.width()) + ' ' + std::to_string(r.height()));
+                     std::to_string(width) + ' ' + std::to_string(height));
 }
 
 template <class Key>
