@@ -1,13 +1,30 @@
 #include "persist/config/app_config.h"
 
 #include <boost/thread/locks.hpp>
-#include <sstream>
+#include <istream>
+#include <streambuf>
 #include <utility>
 
 #include "persist/archive/archive.h"
 #include "platform/screen.h"
 
 namespace {
+
+// Reads bytes the caller holds, without copying them into a stream of its own.
+class ViewBuffer : public std::streambuf {
+public:
+    explicit ViewBuffer(std::string_view bytes) {
+        char* begin = const_cast<char*>(bytes.data());  // the get area is never written
+        setg(begin, begin, begin + bytes.size());
+    }
+};
+
+ArchiveInfo loadFromBytes(AppConfig& config, std::string_view bytes,
+                          cmn::archive::ReaderLayout layout) {
+    ViewBuffer buffer(bytes);
+    std::istream in(&buffer);
+    return config.loadArchive(in, layout);
+}
 
 void applyDefaultOptions(cmn::option<int>& o, int screenWidth) {
     o.setBool(kOptPopupShortcutEnabled, true);
@@ -102,17 +119,15 @@ ArchiveInfo AppConfig::loadArchive(std::istream& in, cmn::archive::ReaderLayout 
 }
 
 ArchiveInfo AppConfig::readArchive(std::string_view bytes) {
-    const std::string text(bytes);
     try {
-        std::istringstream in(text);
-        return loadArchive(in);
+        return loadFromBytes(*this, bytes, {});
     } catch (const cmn::archive::ArchiveError& ownLayout) {
         // Older writers stored each option entry as a pair object. Their files break our layout
         // early and for sure (a pair preamble read as a key gives keys out of order or a value
         // class version we do not know), so a second reading from the start is unambiguous.
         try {
-            std::istringstream in(text);
-            return loadArchive(in, cmn::archive::ReaderLayout{.mapEntriesArePairObjects = true});
+            return loadFromBytes(*this, bytes,
+                                 cmn::archive::ReaderLayout{.mapEntriesArePairObjects = true});
         } catch (const cmn::archive::ArchiveError&) {
             throw ownLayout;
         }
