@@ -1,0 +1,157 @@
+#include "model/history.h"
+
+#include <algorithm>
+
+#include "model/search_list.h"
+#include "platform/text_codec.h"
+
+namespace cb {
+
+History& History::instance() {
+    static History* const history = new History();
+    return *history;
+}
+
+History::History() = default;
+History::~History() = default;
+
+template <class Call>
+void History::notify(Call call) {
+    for (size_t i = 0; i < observers_.size(); ++i) call(*observers_[i]);
+}
+
+int History::indexOf(const RecordList* list) const {
+    for (size_t i = 0; i < lists_.size(); ++i)
+        if (lists_[i] == list) return static_cast<int>(i);
+    return -1;
+}
+
+bool History::isReferenced(const RecordList* list) const {
+    return listeningList_ == list ||
+           std::find(lists_.begin(), lists_.end(), list) != lists_.end() ||
+           std::find(pendingLists_.begin(), pendingLists_.end(), list) != pendingLists_.end();
+}
+
+RecordList* History::releaseIfUnreferenced(RecordList* list, bool deleteList) {
+    if (isReferenced(list)) return nullptr;
+    auto it = std::find_if(owned_.begin(), owned_.end(),
+                           [&](const auto& o) { return o.get() == list; });
+    if (it == owned_.end()) return nullptr;
+    RecordList* released = it->release();
+    owned_.erase(it);
+    if (deleteList) {
+        delete released;
+        return nullptr;
+    }
+    return released;
+}
+
+bool History::insertList(RecordList* list, size_t index) {
+    if (list == nullptr || index > lists_.size()) return false;
+    if (static_cast<int64_t>(lists_.size()) >= maxLists()) return false;
+    if (std::any_of(owned_.begin(), owned_.end(), [&](const auto& o) { return o.get() == list; }))
+        return false;
+    owned_.reserve(owned_.size() + 1);
+    lists_.insert(lists_.begin() + static_cast<std::ptrdiff_t>(index), list);
+    owned_.emplace_back(list);
+    notify([&](HistoryObserver& o) { o.listInserted(list, index); });
+    return true;
+}
+
+bool History::removeList(RecordList* list, bool deleteList) {
+    if (list == nullptr || indexOf(list) < 0) return false;
+    notify([&](HistoryObserver& o) { o.listRemoved(list); });
+    std::erase(lists_, list);
+    std::erase(pendingLists_, list);
+    if (listeningList_ == list) {
+        listeningList_ = nullptr;
+        notify([&](HistoryObserver& o) { o.listeningListChanged(list, nullptr); });
+    }
+    releaseIfUnreferenced(list, deleteList);
+    return true;
+}
+
+bool History::setListeningList(RecordList* list) {
+    if (list == listeningList_) return true;
+    if (list != nullptr && indexOf(list) < 0) return false;
+    RecordList* old = listeningList_;
+    listeningList_ = list;
+    notify([&](HistoryObserver& o) { o.listeningListChanged(old, list); });
+    return true;
+}
+
+void History::notifyListChanged(RecordList* list) {
+    notify([&](HistoryObserver& o) { o.listChanged(list); });
+}
+
+bool History::moveList(int from, int to) {
+    const int n = static_cast<int>(lists_.size());
+    if (from < 0 || to < 0 || from >= n || to >= n || from == to) return false;
+    RecordList* list = lists_[static_cast<size_t>(from)];
+    lists_.erase(lists_.begin() + from);
+    lists_.insert(lists_.begin() + (from < to ? to - 1 : to), list);
+    notify([&](HistoryObserver& o) { o.listMoved(from, to); });
+    return true;
+}
+
+RecordList* History::findListByName(std::u16string_view name) const {
+    for (RecordList* list : lists_)
+        if (list->name() == name) return list;
+    return nullptr;
+}
+
+void History::addObserver(HistoryObserver* observer) { observers_.push_back(observer); }
+
+void History::removeObserver(HistoryObserver* observer) {
+    auto it = std::find(observers_.begin(), observers_.end(), observer);
+    if (it != observers_.end()) observers_.erase(it);
+}
+
+void History::resetToDefault() {
+    lists_.clear();
+    pendingLists_.clear();
+    listeningList_ = nullptr;
+    owned_.clear();
+
+    auto main = std::make_unique<RecordList>(u"Main");
+    main->setMoveToFront(true);
+    auto search = std::make_unique<SearchList>(u"Search");
+    lists_ = {main.get(), search.get()};
+    listeningList_ = main.get();
+    owned_.push_back(std::move(main));
+    owned_.push_back(std::move(search));
+    maxLists_ = kDefaultMaxLists;
+}
+
+void History::applyPendingLists() {
+    if (pendingLists_.empty()) return;
+    std::vector<std::pair<RecordList*, size_t>> arrived;
+    for (size_t i = 0; i < pendingLists_.size(); ++i)
+        if (indexOf(pendingLists_[i]) < 0) arrived.emplace_back(pendingLists_[i], i);
+
+    std::vector<RecordList*> dropped;
+    for (RecordList* list : lists_)
+        if (std::find(pendingLists_.begin(), pendingLists_.end(), list) == pendingLists_.end())
+            dropped.push_back(list);
+    lists_ = std::move(pendingLists_);
+    pendingLists_.clear();
+    for (RecordList* list : dropped) releaseIfUnreferenced(list, true);
+
+    for (const auto& [list, index] : arrived)
+        notify([&](HistoryObserver& o) { o.listInserted(list, index); });
+}
+
+void History::replaceContent(std::vector<std::unique_ptr<RecordList>> owned,
+                             std::vector<RecordList*> lists, RecordList* listening,
+                             std::vector<RecordList*> pending, uint32_t reserved,
+                             int32_t maxLists) {
+    lists_ = std::move(lists);
+    pendingLists_ = std::move(pending);
+    listeningList_ = listening;
+    reserved_ = reserved;
+    maxLists_ = maxLists;
+    // The previous lists go last, after nothing refers to them any more.
+    owned_.swap(owned);
+}
+
+}  // namespace cb
