@@ -111,6 +111,9 @@ TEST(SearchMatch, CaseFoldingIsAsciiOnly) {
         {"ab", u"abc", false, false},
         {"xxabxcab", u"abc", false, false},
         {"aaab", u"aab", false, true},  // a false start must not hide the real one
+        {"xAb", u"ab", false, true},    // the skip after "A" must allow for "a"
+        {"xyzxyzABC", u"abc", false, true},
+        {"ABCxyzxyz", u"abc", false, true},
         {"a", u"a", true, true},
         // C3 84 against C3 A4: they differ only in bit 0x20, like A and a.
         {"\xC3\x84", u"\u00e4", false, false},
