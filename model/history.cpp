@@ -123,6 +123,38 @@ void History::resetToDefault() {
     maxLists_ = kDefaultMaxLists;
 }
 
+bool History::repairAfterLoad() {
+    bool repaired = false;
+    std::vector<RecordList*> unique;
+    for (RecordList* list : lists_)
+        if (std::find(unique.begin(), unique.end(), list) == unique.end()) unique.push_back(list);
+    if (unique.size() != lists_.size()) {
+        lists_ = std::move(unique);
+        repaired = true;
+    }
+    if (lists_.empty()) {
+        resetToDefault();
+        return true;
+    }
+    if (listeningList_ != nullptr && indexOf(listeningList_) >= 0) return repaired;
+
+    RecordList* old = listeningList_;
+    auto firstPlain = std::find_if(lists_.begin(), lists_.end(), [](RecordList* list) {
+        return dynamic_cast<SearchList*>(list) == nullptr;
+    });
+    if (firstPlain != lists_.end()) {
+        listeningList_ = *firstPlain;
+    } else {
+        auto main = std::make_unique<RecordList>(u"Main");
+        main->setMoveToFront(true);
+        listeningList_ = main.get();
+        lists_.insert(lists_.begin(), main.get());
+        owned_.push_back(std::move(main));
+    }
+    if (old != nullptr) releaseIfUnreferenced(old, true);
+    return true;
+}
+
 void History::applyPendingLists() {
     if (pendingLists_.empty()) return;
     std::vector<std::pair<RecordList*, size_t>> arrived;

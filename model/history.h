@@ -85,6 +85,13 @@ public:
     // Lists dropped by the replacement are deleted, unless one is the listening list.
     void applyPendingLists();
 
+    // Makes a loaded history usable: a list that stands twice keeps its first place; no lists
+    // at all gives the default history; a listening list that is null or not one of the lists
+    // becomes the first list that is not a search list, and a new "Main" list is put in front
+    // when there is none. Returns true when anything had to be repaired. No notifications:
+    // this runs before anybody observes the history.
+    bool repairAfterLoad();
+
     // Loading replaces the whole content, without notifications, and only once the archive
     // has been read successfully: a failed load leaves the history as it was.
     template <class Archive>

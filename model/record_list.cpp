@@ -65,12 +65,17 @@ bool RecordList::moveToFront(size_t index) {
 }
 
 // Removal and insertion are announced separately, so a window follows a drag with the same two
-// updates it already handles.
+// updates it already handles. A move never discards: rearranging a list that stands above its
+// (lowered) maximum must not lose a record. The record taken out is the one at `from`, even when
+// the same record stands in the list more than once (a search result can).
 bool RecordList::move(size_t from, size_t to) {
     if (from >= records_.size() || to > records_.size() || from == to) return false;
     const RecordPtr record = records_[from];
-    remove(record);
-    insert(record, from < to ? to - 1 : to);
+    notify([&](RecordListObserver& o) { o.recordRemoved(record); });
+    records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(from));
+    const size_t target = std::min(from < to ? to - 1 : to, records_.size());
+    records_.insert(records_.begin() + static_cast<std::ptrdiff_t>(target), record);
+    notify([&](RecordListObserver& o) { o.recordInserted(record); });
     return true;
 }
 

@@ -133,6 +133,27 @@ TEST(RecordList, MoveLandsBeforeTheRecordThatStoodAtTarget) {
     }
 }
 
+TEST(RecordList, MoveInAListAboveItsMaximumLosesNothing) {
+    cb::RecordList list;
+    fill(list, 5);
+    list.setMaxCount(2);  // lowered below the count; discarding stays on
+    EXPECT_TRUE(list.move(4, 0));
+    EXPECT_EQ(texts(list), "r4,r0,r1,r2,r3");
+}
+
+TEST(RecordList, MoveTakesTheRecordAtItsPositionWhenItStandsTwice) {
+    cb::RecordList list;
+    const auto shared = record("s");
+    list.add(record("x"));
+    list.add(shared);
+    list.add(record("y"));
+    list.add(shared);  // s, y, s, x
+    EXPECT_TRUE(list.move(2, 4));
+    ASSERT_EQ(texts(list), "s,y,x,s");
+    EXPECT_EQ(list.at(0), shared);
+    EXPECT_EQ(list.at(3), shared);
+}
+
 TEST(RecordList, MoveToFrontIsAnnouncedBeforeTheChange) {
     cb::RecordList list;
     fill(list, 3);
