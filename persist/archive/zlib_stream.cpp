@@ -66,9 +66,9 @@ void writeCompressed(std::vector<char>& out, const std::function<void(std::ostre
 
 void writeCompressed(std::ostream& sink, const std::function<void(std::ostream&)>& write) {
     io::filtering_ostream os;
-    os.exceptions(std::ios::badbit);
     os.push(io::zlib_compressor(compressorParams()));
     os.push(sink);
+    os.exceptions(std::ios::badbit);  // only once the chain is complete: an empty one is bad
     write(os);
     os.reset();
     if (!sink) throw ArchiveError(ArchiveError::Kind::StreamError, "writing failed");

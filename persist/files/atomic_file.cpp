@@ -125,7 +125,8 @@ bool keepUnreadableFile(const std::filesystem::path& file) {
     if (!std::filesystem::exists(file, ec)) return true;
     auto bad = file;
     bad += ".bad";
-    std::filesystem::rename(file, bad, ec);
+    // A copy, not a rename: should the save that follows fail, the original stays in place.
+    std::filesystem::copy_file(file, bad, std::filesystem::copy_options::overwrite_existing, ec);
     return !ec;
 }
 

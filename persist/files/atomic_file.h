@@ -39,8 +39,9 @@ private:
     bool committed_ = false;
 };
 
-// Keeps a file that could not be read beside it as "<name>.bad" (replacing an older copy), so
-// that the next save does not destroy the only copy of the user's data. True when kept or absent.
+// Keeps a copy of a file that could not be read beside it as "<name>.bad" (replacing an older
+// copy), so that the next save does not destroy the only copy of the user's data. True when
+// kept, or when there is no such file.
 bool keepUnreadableFile(const std::filesystem::path& file);
 
 }  // namespace persist
