@@ -17,7 +17,7 @@ enum class GlobalHandle : uintptr_t {};
 inline constexpr size_t kMaxGlobalBytes = size_t{1} << 30;
 
 // A new movable block of exactly `bytes` bytes (0 is allowed), or the null handle when it
-// cannot be had. Without zeroFill the contents are unspecified.
+// cannot be had. Without zeroFill the bytes are whatever the memory held.
 GlobalHandle globalAlloc(size_t bytes, bool zeroFill = false);
 
 // Changes the size of an unlocked block, keeping its handle and the leading bytes; new bytes
