@@ -1,0 +1,156 @@
+// A record and its items: completing a record from the items of a capture, packing the items
+// into the payload and unpacking them again.
+
+#include <cstring>
+#include <vector>
+
+#include "model/block_items.h"
+#include "model/data_object.h"
+#include "model/item_type.h"
+#include "model/record.h"
+#include "model/record_list.h"
+#include "model/text_item.h"
+#include "persist/archive/archive.h"
+#include "persist/archive/zlib_stream.h"
+#include "platform/process.h"
+#include "platform/text_codec.h"
+
+namespace cb {
+
+namespace {
+
+// Payloads come from files and peers: their archive text is capped when unpacked.
+constexpr uint64_t kMaxPayloadTextBytes = 256u << 20;
+
+uint32_t readLe32(const char* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;  // the layout is little-endian, as is every machine we build for
+}
+
+// The text of a file list: every name followed by a line feed. The block is a DROPFILES
+// structure (20 bytes: name offset, point, non-client flag, wide flag) and the names follow at
+// its offset, each ending with a NUL, until an empty name or the end of the block.
+std::string fileListText(const cmn::mblock<char>& block) {
+    constexpr size_t kHeaderBytes = 20;
+    if (block.size() < kHeaderBytes) return {};
+    const char* data = block.data();
+    const size_t size = block.size();
+    const uint32_t offset = readLe32(data);
+    const bool wide = readLe32(data + 16) != 0;
+    std::u16string text;
+    size_t pos = offset;
+    while (pos < size) {
+        std::u16string name;
+        if (wide) {
+            bool ended = false;
+            for (; pos + 2 <= size; pos += 2) {
+                const char16_t c = static_cast<char16_t>(static_cast<unsigned char>(data[pos]) |
+                                                         (static_cast<unsigned char>(data[pos + 1]) << 8));
+                if (c == 0) {
+                    pos += 2;
+                    ended = true;
+                    break;
+                }
+                name.push_back(c);
+            }
+            if (!ended) pos = size;
+        } else {
+            const size_t start = pos;
+            while (pos < size && data[pos] != '\0') ++pos;
+            name = platform::ansiToUtf16(std::string_view(data + start, pos - start));
+            if (pos < size) ++pos;
+        }
+        if (name.empty()) break;
+        text += name;
+        text.push_back(u'\n');
+    }
+    return platform::utf16ToUtf8(text);
+}
+
+// Puts a taken-out text item back at the end of the container, whatever happens.
+class TextItemReturn {
+public:
+    TextItemReturn(DataObject& items, std::unique_ptr<Item> item)
+        : items_(items), item_(std::move(item)) {}
+    ~TextItemReturn() {
+        if (item_) items_.add(std::move(item_));
+    }
+
+private:
+    DataObject& items_;
+    std::unique_ptr<Item> item_;
+};
+
+}  // namespace
+
+bool Record::completeFromItems(DataObject& items) {
+    if (items.findFirst<FilesItem>() != nullptr && items.findFirst<TextItem>() == nullptr) {
+        auto built = std::make_unique<TextItem>();
+        built->setTextUtf8(fileListText(items.findFirst<FilesItem>()->block()));
+        items.add(std::move(built));
+    }
+
+    int textPosition = -1;
+    for (size_t i = 0; i < items.count(); ++i) {
+        if (dynamic_cast<TextItem*>(items.at(i)) != nullptr) {
+            textPosition = static_cast<int>(i);
+            break;
+        }
+    }
+    std::unique_ptr<Item> textItem;
+    if (textPosition < 0) {
+        const ItemType* type = items.empty() ? nullptr : findTypeOf(*items.at(0));
+        text_ = "[" + (type ? platform::utf16ToUtf8(type->displayName()) : std::string()) + "]";
+        textIndex_ = -1;
+    } else {
+        textItem = items.takeOut(static_cast<size_t>(textPosition));
+        text_ = static_cast<TextItem&>(*textItem).textUtf8();
+        textIndex_ = textPosition;
+    }
+    // The caller keeps the container for its duplicate test: it must hold every item again,
+    // also when encoding fails or throws.
+    TextItemReturn putBack(items, std::move(textItem));
+    return encodePayload(items);
+}
+
+bool Record::encodePayload(const DataObject& items) {
+    std::vector<char> packed;
+    cmn::archive::writeCompressed(packed, [&](std::ostream& out) {
+        cmn::archive::Writer writer(out);
+        writer.object(items);
+        writer.finish();
+    });
+    if (packed.empty()) return false;
+    payload_.assign(packed.data(), static_cast<uint32_t>(packed.size()));
+    return true;
+}
+
+bool Record::decodePayload(DataObject& items) const {
+    if (payload_.empty()) return false;
+    cmn::archive::readCompressed(payload_.view(), kMaxPayloadTextBytes, [&](std::istream& in) {
+        cmn::archive::Reader reader(in, cmn::archive::Limits::forFiles());
+        reader.object(items);
+    });
+    return true;
+}
+
+std::unique_ptr<DataObject> Record::rebuildItems(const RecordList* owner) const {
+    auto items = std::make_unique<DataObject>();
+    try {
+        if (!decodePayload(*items)) return nullptr;
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+    if (textIndex_ >= 0) {
+        if (static_cast<size_t>(textIndex_) > items->count()) return nullptr;
+        auto text = std::make_unique<TextItem>();
+        text->setTextUtf8(text_);
+        items->insert(static_cast<size_t>(textIndex_), std::move(text));
+    }
+    items->add(std::make_unique<QuilletTagItem>(identity(), owner ? owner->identity() : 0,
+                                                platform::currentProcessId()));
+    return items;
+}
+
+}  // namespace cb
