@@ -25,7 +25,6 @@ cb::RecordPtr recordOf(std::vector<std::unique_ptr<cb::Item>> items) {
     return r;
 }
 
-std::vector<std::unique_ptr<cb::Item>> items() { return {}; }
 
 template <class... T>
 std::vector<std::unique_ptr<cb::Item>> items(T... item) {
