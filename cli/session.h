@@ -1,0 +1,35 @@
+#pragma once
+
+#include <filesystem>
+
+#include "model/history.h"
+#include "persist/config/app_config.h"
+#include "persist/files/history_file.h"
+
+namespace cli {
+
+// The data folder's history and configuration as one command sees them: loaded on demand,
+// saved atomically, and an unreadable file kept aside before it is first replaced.
+class Session {
+public:
+    explicit Session(std::filesystem::path folder);
+
+    const std::filesystem::path& folder() const { return folder_; }
+    AppConfig& config();
+    cb::History& history();
+
+    // False when the file could not be written.
+    bool saveHistory();
+    bool saveConfig();
+
+private:
+    std::filesystem::path folder_;
+    AppConfig config_;
+    cb::History history_;
+    bool configLoaded_ = false;
+    bool historyLoaded_ = false;
+    persist::StartFile configState_ = persist::StartFile::Missing;
+    persist::StartFile historyState_ = persist::StartFile::Missing;
+};
+
+}  // namespace cli
