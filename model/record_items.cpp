@@ -101,7 +101,9 @@ bool Record::completeFromItems(DataObject& items) {
     std::unique_ptr<Item> textItem;
     if (textPosition < 0) {
         const ItemType* type = items.empty() ? nullptr : findTypeOf(*items.at(0));
-        text_ = "[" + (type ? platform::utf16ToUtf8(type->displayName()) : std::string()) + "]";
+        text_ = "[";
+        if (type) text_ += platform::utf16ToUtf8(type->displayName());
+        text_ += ']';
         textIndex_ = -1;
     } else {
         textItem = items.takeOut(static_cast<size_t>(textPosition));
