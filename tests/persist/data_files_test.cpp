@@ -141,7 +141,7 @@ TEST_F(DataFiles, BadHistoryFilesGiveTheDefaultAndAreKeptAtTheNextSave) {
         EXPECT_EQ(h.listeningList(), h.at(0));
         EXPECT_EQ(h.at(0)->count(), 0u);
 
-        ASSERT_TRUE(persist::saveHistory(h, historyFile, {.keepExistingAsBad = true}));
+        ASSERT_TRUE(persist::saveHistory(h, historyFile, {.keepExistingAsBad = true, .io = {}}));
         EXPECT_EQ(contents(folder / "quillet_history.bad"), bytes);
         EXPECT_EQ(contents(historyFile).substr(0, 4), kHistoryPlainMagic);
     }
@@ -295,7 +295,7 @@ TEST_F(ConfigFile, UnreadableFileGivesDefaultsAndIsKeptAtTheNextSave) {
         EXPECT_EQ(persist::loadAtStart(config, folder), StartFile::Unreadable);
         EXPECT_TRUE(config.firstRun());
         EXPECT_EQ(config.getChar(40, 0), 'B');
-        ASSERT_TRUE(persist::saveAtExit(config, folder, {.keepExistingAsBad = true}));
+        ASSERT_TRUE(persist::saveAtExit(config, folder, {.keepExistingAsBad = true, .io = {}}));
         EXPECT_EQ(contents(folder / "quillet.cfg.bad"), bytes);
     }
 }
