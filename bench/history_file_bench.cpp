@@ -1,0 +1,76 @@
+// Saving and loading a full history file: 10 lists of 1000 records, texts of about 200 bytes,
+// payloads of about 1 KB.
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <random>
+
+#include "model/history.h"
+#include "model/record_list.h"
+#include "persist/files/history_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void fill(cb::History& history) {
+    history.resetToDefault();
+    std::mt19937 random(7);
+    while (history.count() < 10) {
+        auto* list = new cb::RecordList(u"List");
+        history.insertList(list, history.count());
+    }
+    for (size_t l = 0; l < history.count(); ++l) {
+        cb::RecordList* list = history.at(l);
+        list->setMaxCount(1000);
+        for (int i = 0; i < 1000; ++i) {
+            cb::RecordPtr r(new cb::Record());
+            std::string text(200, ' ');
+            for (auto& c : text) c = static_cast<char>('a' + random() % 26);
+            std::string payload(1024, '\0');
+            for (auto& c : payload) c = static_cast<char>(random());
+            r->setTextUtf8(std::move(text));
+            r->setPayload(cmn::mblock<char>(payload));
+            list->add(r);
+        }
+    }
+}
+
+fs::path benchFile() {
+    return fs::temp_directory_path() / ("quillet-bench-" + std::to_string(::getpid()));
+}
+
+void BM_SaveHistory(benchmark::State& state) {
+    cb::History history;
+    fill(history);
+    const fs::path file = benchFile();
+    for (auto _ : state) {
+        if (!persist::saveHistory(history, file)) state.SkipWithError("save failed");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fs::file_size(file)));
+    state.counters["file_MB"] = static_cast<double>(fs::file_size(file)) / 1e6;
+    fs::remove(file);
+}
+BENCHMARK(BM_SaveHistory)->Unit(benchmark::kMillisecond);
+
+void BM_LoadHistory(benchmark::State& state) {
+    const fs::path file = benchFile();
+    {
+        cb::History history;
+        fill(history);
+        persist::saveHistory(history, file);
+    }
+    for (auto _ : state) {
+        cb::History loaded;
+        if (persist::loadHistoryAtStart(loaded, file) != persist::StartFile::Loaded)
+            state.SkipWithError("load failed");
+        benchmark::DoNotOptimize(loaded.count());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fs::file_size(file)));
+    fs::remove(file);
+}
+BENCHMARK(BM_LoadHistory)->Unit(benchmark::kMillisecond);
+
+}  // namespace
