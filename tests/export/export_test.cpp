@@ -12,6 +12,7 @@
 #include "model/record.h"
 #include "model/record_list.h"
 #include "model/text_item.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -44,26 +45,14 @@ std::unique_ptr<cb::Item> block(std::string_view bytes) {
     return std::make_unique<T>(cmn::mblock<char>(bytes));
 }
 
-class Export : public ::testing::Test {
+class Export : public testsupport::TempFolderTest {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/quillet-export-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        folder = pattern;
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
     std::set<std::string> files() const {
         std::set<std::string> names;
         for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename());
         return names;
     }
-    std::string contents(const std::string& name) const {
-        std::ifstream in(folder / name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
-    fs::path folder;
+    std::string contents(const std::string& name) const { return TempFolderTest::contents(folder / name); }
 };
 
 TEST_F(Export, NamesPadNumbersBelowTenWithASpace) {

@@ -7,34 +7,14 @@
 #include <iterator>
 
 #include "persist/files/data_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using persist::AtomicFileWriter;
 
-class TempFolder : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/quillet-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        folder = pattern;
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
-    static std::string contents(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    static void write(const fs::path& p, const std::string& bytes) {
-        std::ofstream(p, std::ios::binary) << bytes;
-    }
-    size_t entries() const {
-        return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {}));
-    }
-
-    fs::path folder;
-};
+using TempFolder = testsupport::TempFolderTest;
 
 using AtomicFile = TempFolder;
 

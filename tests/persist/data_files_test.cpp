@@ -14,6 +14,7 @@
 #include "persist/files/config_file.h"
 #include "persist/files/history_file.h"
 #include "platform/screen.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -59,22 +60,11 @@ const std::string kPendingHistory =
     "22 serialization::archive 3 0 0 4000803 1 0 0 4294967295 0 0 1 3 1 0 0 0 0 0 1 A 100 1 0"
     " 3 0 10 3 3 0 3 1 0 1 B 100 1 0 3 2 0 1 C 100 1 0\n";
 
-class DataFiles : public ::testing::Test {
+class DataFiles : public testsupport::TempFolderTest {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/quillet-files-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        folder = pattern;
+        TempFolderTest::SetUp();
         historyFile = folder / "quillet_history";
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
-    static std::string contents(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    static void write(const fs::path& p, const std::string& bytes) {
-        std::ofstream(p, std::ios::binary) << bytes;
     }
 
     // A history with Main (two records, one of them also in Work) and Work, and a search list.
@@ -89,7 +79,6 @@ protected:
         static_cast<SearchList*>(h.at(2))->criteria().setText(u"sha");
     }
 
-    fs::path folder;
     fs::path historyFile;
 };
 
