@@ -35,6 +35,9 @@ enum ConfigOption : int {
     kOptPopupSelectFirst = 38,      // bool
     kOptReplaceIdenticalClipboard = 39,  // bool
     kOptPlainTextShortcutKey = 40,  // character
+    // Where the new-version check asks; no default, so without a host there is no check.
+    kOptVersionServerHost = 50,     // text: host name or dotted address
+    kOptVersionServerPort = 51,     // port: 80 when not set
 };
 
 // Each item type has two bool options keyed by its typeId (1000 to 1012): whether the format is
