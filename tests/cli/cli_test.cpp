@@ -155,6 +155,43 @@ TEST_F(QuilletProgram, ErrorsAreOneSentenceAndChangeNothing) {
     EXPECT_EQ(quillet({"--json", "lists"}).out, before);
 }
 
+TEST_F(QuilletProgram, AListSentToAReceiverArrivesInTheTrustedClientsList) {
+    const fs::path receiverData = root / "receiver";
+    auto receiver = [&](std::vector<std::string> words) {
+        std::string command = quote(QUILLET_BINARY) + " --data-dir " + quote(receiverData.string());
+        for (const auto& w : words) command += " " + quote(w);
+        return command;
+    };
+    ASSERT_EQ(std::system((receiver({"new-list", "Inbox"}) + " >/dev/null").c_str()), 0);
+    ASSERT_EQ(std::system((receiver({"trust", "add", "127.0.0.1", "", "Inbox"}) + " >/dev/null").c_str()), 0);
+    ASSERT_EQ(quillet({"add", "--text", "older"}).status, 0);
+    ASSERT_EQ(quillet({"add", "--text", "newer"}).status, 0);
+
+    // The receiver ends after one object, or after 30 s whatever happens.
+    FILE* running =
+        ::popen(("timeout 30 " + receiver({"receive", "--port", "0", "--count", "1"})).c_str(), "r");
+    ASSERT_NE(running, nullptr);
+    char line[128] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, running), nullptr);
+    int port = 0;
+    ASSERT_EQ(std::sscanf(line, "Listening on port %d", &port), 1) << line;
+
+    const auto sent = quillet({"send", "127.0.0.1:" + std::to_string(port), "--list", "Main"});
+    EXPECT_EQ(sent.out, "Finished\n") << lastError();
+    EXPECT_EQ(sent.status, 0);
+    EXPECT_EQ(WEXITSTATUS(::pclose(running)), 0);
+
+    FILE* records = ::popen((receiver({"records", "Inbox"}) + " | cut -f4").c_str(), "r");
+    std::string texts;
+    while (std::fgets(line, sizeof line, records)) texts += line;
+    ::pclose(records);
+    EXPECT_EQ(texts, "newer\nolder\n");  // in the sender's order
+
+    const auto refused = quillet({"send", "127.0.0.1:" + std::to_string(port), "--list", "Main"});
+    EXPECT_EQ(refused.out, "Failed\n");  // nobody listens any more
+    EXPECT_EQ(refused.status, 1);
+}
+
 TEST_F(QuilletProgram, RenameTakesTheTrustedClientsAlong) {
     ASSERT_EQ(quillet({"new-list", "Inbox"}).status, 0);
     ASSERT_EQ(quillet({"trust", "add", "laptop", "ann", "Inbox"}).status, 0);
