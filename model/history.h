@@ -102,7 +102,18 @@ public:
             RecordList* listening = nullptr;
             uint32_t maxLists = 0;
             std::vector<RecordList*> pending;
-            ar(reserved, lists, listening, maxLists, pending);
+            // No history holds more than kMaxLists lists; refusing more also keeps the
+            // list-by-list checks below and after loading from growing with the square.
+            auto checkCount = [](const std::vector<RecordList*>& stored) {
+                if (stored.size() > static_cast<size_t>(kMaxLists))
+                    throw cmn::archive::ArchiveError(
+                        cmn::archive::ArchiveError::Kind::LimitExceeded,
+                        "more lists than a history holds");
+            };
+            ar(reserved, lists);
+            checkCount(lists);
+            ar(listening, maxLists, pending);
+            checkCount(pending);
             for (const RecordList* list : lists)
                 if (list == nullptr)
                     throw cmn::archive::ArchiveError(cmn::archive::ArchiveError::Kind::Inconsistent,

@@ -19,9 +19,6 @@ namespace cb {
 
 namespace {
 
-// Payloads come from files and peers: their archive text is capped when unpacked.
-constexpr uint64_t kMaxPayloadTextBytes = 256u << 20;
-
 uint32_t readLe32(const char* p) {
     uint32_t v;
     std::memcpy(&v, p, 4);
@@ -130,10 +127,12 @@ bool Record::encodePayload(const DataObject& items) {
 
 bool Record::decodePayload(DataObject& items) const {
     if (payload_.empty()) return false;
-    cmn::archive::readCompressed(payload_.view(), kMaxPayloadTextBytes, [&](std::istream& in) {
-        cmn::archive::Reader reader(in, cmn::archive::Limits::forFiles());
+    // Payloads come from files and peers: untrusted, like the archive that carried them.
+    auto read = [&](std::istream& in) {
+        cmn::archive::Reader reader(in, cmn::archive::Limits::forPayload());
         reader.object(items);
-    });
+    };
+    cmn::archive::readCompressed(payload_.view(), cmn::archive::kPayloadInflate, read);
     return true;
 }
 

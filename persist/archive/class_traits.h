@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <type_traits>
 #include <typeindex>
@@ -45,6 +46,7 @@ template <class Base>
 struct PolymorphicEntry {
     std::string key;
     std::type_index type;
+    size_t size;  // of the derived object, for the reader's count of what a load builds
     unsigned version;
     bool tracked;
     Base* (*create)();

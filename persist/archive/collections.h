@@ -31,7 +31,7 @@ void serializeSequence(Archive& ar, Sequence& sequence) {
     static_assert(isUntrackedOrNotAnObject<Element>(),
                   "tracked objects are stored in sequences through pointers");
     if constexpr (Archive::isLoading) {
-        const uint64_t n = ar.count();
+        const uint64_t n = ar.count(sizeof(Element));
         sequence.clear();
         for (uint64_t i = 0; i < n; ++i) {
             Element element{};
@@ -82,7 +82,8 @@ struct ClassTraits<std::map<int, V, C, A>> {
     template <class Archive>
     static void serialize(Archive& ar, std::map<int, V, C, A>& map, unsigned) {
         if constexpr (Archive::isLoading) {
-            const uint64_t n = ar.count();
+            // A tree node: the entry and the node's links.
+            const uint64_t n = ar.count(sizeof(std::pair<const int, V>) + 4 * sizeof(void*));
             map.clear();
             for (uint64_t i = 0; i < n; ++i) {
                 if (ar.layout().mapEntriesArePairObjects) 

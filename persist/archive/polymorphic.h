@@ -13,6 +13,7 @@ PolymorphicRegistry<Base>& PolymorphicRegistry<Base>::add(std::string key) {
     entries_.push_back(PolymorphicEntry<Base>{
         std::move(key),
         std::type_index(typeid(Derived)),
+        sizeof(Derived),
         ClassTraits<Derived>::version,
         ClassTraits<Derived>::tracked,
         []() -> Base* { return new Derived(); },

@@ -74,17 +74,26 @@ int64_t Reader::integer(int64_t min, int64_t max) {
 
 bool Reader::boolean() { return integer(0, 1) != 0; }
 
-uint64_t Reader::count() {
+uint64_t Reader::count(uint64_t elementBytes) {
     const int64_t n = integer(0, std::numeric_limits<uint32_t>::max());
     if (static_cast<uint64_t>(n) > limits_.maxCollectionCount)
         fail(ArchiveError::Kind::LimitExceeded, "collection too large");
+    // n < 2^32 and elements are small objects: the product cannot overflow.
+    charge(static_cast<uint64_t>(n) * elementBytes);
     return static_cast<uint64_t>(n);
+}
+
+void Reader::charge(uint64_t bytes) {
+    if (bytes > limits_.maxBuiltBytes - std::min(built_, limits_.maxBuiltBytes))
+        fail(ArchiveError::Kind::LimitExceeded, "more data than one load may build");
+    built_ += bytes;
 }
 
 void Reader::string(std::string& out) {
     const int64_t n = integer(0, std::numeric_limits<int64_t>::max());
     if (static_cast<uint64_t>(n) > limits_.maxStringBytes)
         fail(ArchiveError::Kind::LimitExceeded, "string too long");
+    charge(static_cast<uint64_t>(n));
     // One separator stands between the length and the bytes; an empty string may end the input.
     if (in_->sbumpc() == std::char_traits<char>::eof() && n != 0)
         fail(ArchiveError::Kind::StreamError, "archive ended early");
@@ -106,6 +115,7 @@ void Reader::binary(uint32_t n, std::vector<char>& out) {
     out.clear();
     if (n == 0) return;
     if (n > limits_.maxBinaryBytes) fail(ArchiveError::Kind::LimitExceeded, "block too large");
+    charge(n);
     out.reserve(std::min<size_t>(n, kChunk));
     uint32_t bits = 0;
     int bitCount = 0;

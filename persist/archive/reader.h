@@ -101,8 +101,11 @@ public:
     // The body of a binary block of n bytes (the size token came first).
     void binary(uint32_t n, std::vector<char>& out);
     void byteArray(uint8_t* bytes, size_t n);
-    // A collection's element count, checked against the limits.
-    uint64_t count();
+    // A collection's element count, checked against the limits; each element is charged at
+    // elementBytes before any is read.
+    uint64_t count(uint64_t elementBytes);
+    // Counts bytes that the load is about to build against maxBuiltBytes.
+    void charge(uint64_t bytes);
     // Enters a class that has no fields of its own here (a map entry pair) and reads its preamble.
     template <class T>
     void classPreamble() {
@@ -141,6 +144,7 @@ private:
     std::vector<ObjectEntry> objects_;
     std::unordered_map<size_t, boost::shared_ptr<void>> shared_;
     std::unordered_map<void*, void (*)(void*)> arena_;
+    uint64_t built_ = 0;
 };
 
 template <class T>
@@ -245,6 +249,8 @@ D* Reader::loadPointer(Ownership ownership, boost::shared_ptr<D>* shared) {
         }
     }
 
+    if (derived) charge(derived->size + kObjectOverheadBytes);
+    else charge(sizeof(D) + kObjectOverheadBytes);
     D* created = nullptr;
     if (derived) created = derived->create();
     else if constexpr (!PolymorphicBase<D>::abstract) created = new D();

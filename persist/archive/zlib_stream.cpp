@@ -23,25 +23,57 @@ io::zlib_params compressorParams() {
     return params;
 }
 
-// Ends a read that would produce more than the cap, before the bytes are buffered anywhere.
+// What has gone through the decompressor, shared by the two filters around it (the chain keeps
+// copies of its filters).
+struct InflateCount {
+    uint64_t in = 0;
+    uint64_t out = 0;
+};
+
+// Below the decompressor: counts the compressed bytes it consumes. The decompressor reads ahead
+// by its buffer, which errs on the side of accepting.
+class InputCounter : public io::multichar_input_filter {
+public:
+    explicit InputCounter(std::shared_ptr<InflateCount> count) : count_(std::move(count)) {}
+
+    template <class Source>
+    std::streamsize read(Source& src, char* s, std::streamsize n) {
+        const std::streamsize got = io::read(src, s, n);
+        if (got > 0) count_->in += static_cast<uint64_t>(got);
+        return got;
+    }
+
+private:
+    std::shared_ptr<InflateCount> count_;
+};
+
+// Above the decompressor: ends a read that would take the output beyond the limits, before the
+// bytes are buffered anywhere.
 class CapFilter : public io::multichar_input_filter {
 public:
-    explicit CapFilter(uint64_t cap) : left_(cap) {}
+    CapFilter(const InflateLimits& limits, std::shared_ptr<InflateCount> count)
+        : limits_(limits), count_(std::move(count)) {}
 
     template <class Source>
     std::streamsize read(Source& src, char* s, std::streamsize n) {
         const std::streamsize got = io::read(src, s, n);
         if (got > 0) {
-            if (static_cast<uint64_t>(got) > left_)
+            const uint64_t out = count_->out + static_cast<uint64_t>(got);
+            if (out > limits_.maxBytes)
                 throw ArchiveError(ArchiveError::Kind::LimitExceeded,
                                    "decompressed data larger than allowed");
-            left_ -= static_cast<uint64_t>(got);
+            if (out > limits_.ratioFreeBytes && limits_.maxRatio != 0 &&
+                out / limits_.maxRatio > count_->in)
+                throw ArchiveError(ArchiveError::Kind::LimitExceeded,
+                                   "compressed data inflates more than real data does");
+            count_->out = out;
         }
         return got;
     }
 
 private:
-    uint64_t left_;
+    InflateLimits limits_;
+    std::shared_ptr<InflateCount> count_;
 };
 
 // Stream exceptions inside the filter chain surface as failed reads; rethrow the first one.
@@ -74,20 +106,24 @@ void writeCompressed(std::ostream& sink, const std::function<void(std::ostream&)
     if (!sink) throw ArchiveError(ArchiveError::Kind::StreamError, "writing failed");
 }
 
-void readCompressed(std::string_view compressed, uint64_t maxDecompressedBytes,
+void readCompressed(std::string_view compressed, const InflateLimits& limits,
                     const std::function<void(std::istream&)>& read) {
+    auto count = std::make_shared<InflateCount>();
     io::filtering_istream in;
-    in.push(CapFilter(maxDecompressedBytes));
+    in.push(CapFilter(limits, count));
     in.push(io::zlib_decompressor());
+    in.push(InputCounter(count));
     in.push(io::array_source(compressed.data(), compressed.size()));
     runReader(in, read);
 }
 
-void readCompressed(std::istream& source, uint64_t maxDecompressedBytes,
+void readCompressed(std::istream& source, const InflateLimits& limits,
                     const std::function<void(std::istream&)>& read) {
+    auto count = std::make_shared<InflateCount>();
     io::filtering_istream in;
-    in.push(CapFilter(maxDecompressedBytes));
+    in.push(CapFilter(limits, count));
     in.push(io::zlib_decompressor());
+    in.push(InputCounter(count));
     in.push(source);
     runReader(in, read);
 }

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "persist/archive/limits.h"
+
 namespace cmn::archive {
 
 // Runs `write` on a stream whose bytes are compressed into `out` (appended). The compressor is
@@ -20,13 +22,24 @@ void writeCompressed(std::vector<char>& out, const std::function<void(std::ostre
 // The same into an open stream (a file after its magic).
 void writeCompressed(std::ostream& sink, const std::function<void(std::ostream&)>& write);
 
-// Runs `read` on a stream of the decompressed bytes of `compressed`. More than
-// `maxDecompressedBytes` of output is an error (no decompression bombs); bad zlib data throws.
-void readCompressed(std::string_view compressed, uint64_t maxDecompressedBytes,
+// Runs `read` on a stream of the decompressed bytes of `compressed`. Output beyond the limits
+// (its size, or its ratio to the input once past the ratio-free part) is an ArchiveError of kind
+// LimitExceeded, raised before those bytes reach `read`; bad zlib data throws.
+void readCompressed(std::string_view compressed, const InflateLimits& limits,
                     const std::function<void(std::istream&)>& read);
 
 // The same from an open stream (a file after its magic), decompressing as it is read.
-void readCompressed(std::istream& source, uint64_t maxDecompressedBytes,
+void readCompressed(std::istream& source, const InflateLimits& limits,
                     const std::function<void(std::istream&)>& read);
+
+// At most `maxDecompressedBytes`, with the default ratio rule of InflateLimits.
+inline void readCompressed(std::string_view compressed, uint64_t maxDecompressedBytes,
+                           const std::function<void(std::istream&)>& read) {
+    readCompressed(compressed, InflateLimits{maxDecompressedBytes}, read);
+}
+inline void readCompressed(std::istream& source, uint64_t maxDecompressedBytes,
+                           const std::function<void(std::istream&)>& read) {
+    readCompressed(source, InflateLimits{maxDecompressedBytes}, read);
+}
 
 }  // namespace cmn::archive

@@ -20,10 +20,10 @@ public:
 };
 
 ArchiveInfo loadFromBytes(AppConfig& config, std::string_view bytes,
-                          cmn::archive::ReaderLayout layout) {
+                          cmn::archive::ReaderLayout layout, const cmn::archive::Limits& limits) {
     ViewBuffer buffer(bytes);
     std::istream in(&buffer);
-    return config.loadArchive(in, layout);
+    return config.loadArchive(in, layout, limits);
 }
 
 void applyDefaultOptions(cmn::option<int>& o, int screenWidth) {
@@ -103,13 +103,14 @@ void AppConfig::saveArchive(std::ostream& out) const {
     writer.finish();
 }
 
-ArchiveInfo AppConfig::loadArchive(std::istream& in, cmn::archive::ReaderLayout layout) {
+ArchiveInfo AppConfig::loadArchive(std::istream& in, cmn::archive::ReaderLayout layout,
+                                   const cmn::archive::Limits& limits) {
     // Read into a fresh configuration so that a file that breaks half way changes nothing here;
     // its defaults are what the file's options are laid over.
     AppConfig loaded;
     ArchiveInfo info;
     {
-        cmn::archive::Reader reader(in, cmn::archive::Limits::forFiles(), layout);
+        cmn::archive::Reader reader(in, limits, layout);
         reader.object(info);
         reader.object(loaded);
     }
@@ -118,16 +119,17 @@ ArchiveInfo AppConfig::loadArchive(std::istream& in, cmn::archive::ReaderLayout 
     return info;
 }
 
-ArchiveInfo AppConfig::readArchive(std::string_view bytes) {
+ArchiveInfo AppConfig::readArchive(std::string_view bytes, const cmn::archive::Limits& limits) {
     try {
-        return loadFromBytes(*this, bytes, {});
+        return loadFromBytes(*this, bytes, {}, limits);
     } catch (const cmn::archive::ArchiveError& ownLayout) {
         // Older writers stored each option entry as a pair object. Their files break our layout
         // early and for sure (a pair preamble read as a key gives keys out of order or a value
         // class version we do not know), so a second reading from the start is unambiguous.
         try {
             return loadFromBytes(*this, bytes,
-                                 cmn::archive::ReaderLayout{.mapEntriesArePairObjects = true});
+                                 cmn::archive::ReaderLayout{.mapEntriesArePairObjects = true},
+                                 limits);
         } catch (const cmn::archive::ArchiveError&) {
             throw ownLayout;
         }

@@ -88,12 +88,14 @@ public:
     // the given layout. The options of the archive are laid over the default options; everything
     // else is replaced by the archive's. Nothing changes when reading fails (ArchiveError), and
     // firstRun becomes false when it succeeds.
-    ArchiveInfo loadArchive(std::istream& in, cmn::archive::ReaderLayout layout = {});
+    ArchiveInfo loadArchive(std::istream& in, cmn::archive::ReaderLayout layout = {},
+                            const cmn::archive::Limits& limits = cmn::archive::Limits::forConfig());
 
     // A configuration archive held in memory, in whichever layout it was written: our own, or
     // the older one whose option entries are stored as pair objects. On failure the error of
     // reading our own layout is thrown.
-    ArchiveInfo readArchive(std::string_view bytes);
+    ArchiveInfo readArchive(std::string_view bytes,
+                            const cmn::archive::Limits& limits = cmn::archive::Limits::forConfig());
 
     template <class Archive>
     void serialize(Archive& ar, unsigned version);

@@ -17,29 +17,25 @@ using cmn::archive::ArchiveError;
 
 namespace {
 
-void readConfigFile(AppConfig& config, const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) throw ArchiveError(ArchiveError::Kind::StreamError, "cannot open " + file.string());
+void readConfigFile(AppConfig& config, std::istream& in, const cmn::archive::FileLimits& limits) {
+    checkFileSize(in, limits.maxFileBytes);
     const auto magic = readMagic(in);
     if (!magic || *magic != kConfigMagic)
         throw ArchiveError(ArchiveError::Kind::InvalidSignature, "not a configuration file");
     // The text is small and read twice at most (two stored layouts), so it is held in memory.
     std::string text;
-    cmn::archive::readCompressed(in, kMaxConfigBytes, [&](std::istream& plain) {
+    cmn::archive::readCompressed(in, limits.inflate, [&](std::istream& plain) {
         text.assign(std::istreambuf_iterator<char>(plain), {});
     });
-    config.readArchive(text);
+    config.readArchive(text, limits.archive);
 }
 
 }  // namespace
 
-StartFile loadAtStart(AppConfig& config, const fs::path& dataFolder) {
-    if (!ensureFolder(dataFolder)) return StartFile::Missing;
-    const fs::path file = dataFolder / kConfigFileName;
-    std::error_code ec;
-    if (!fs::exists(file, ec)) return StartFile::Missing;
+StartFile loadConfig(AppConfig& config, std::istream& file,
+                     const cmn::archive::FileLimits& limits) {
     try {
-        readConfigFile(config, file);
+        readConfigFile(config, file, limits);
         config.setFirstRun(false);
         return StartFile::Loaded;
     } catch (const std::exception&) {
@@ -48,13 +44,29 @@ StartFile loadAtStart(AppConfig& config, const fs::path& dataFolder) {
     }
 }
 
+void writeConfig(AppConfig& config, std::ostream& out) {
+    writeMagic(out, kConfigMagic);
+    cmn::archive::writeCompressed(out, [&](std::ostream& text) { config.saveArchive(text); });
+}
+
+StartFile loadAtStart(AppConfig& config, const fs::path& dataFolder) {
+    if (!ensureFolder(dataFolder)) return StartFile::Missing;
+    const fs::path file = dataFolder / kConfigFileName;
+    std::error_code ec;
+    if (!fs::exists(file, ec)) return StartFile::Missing;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        config.resetToDefaults();
+        return StartFile::Unreadable;
+    }
+    return loadConfig(config, in);
+}
+
 bool saveAtExit(AppConfig& config, const fs::path& dataFolder, const SaveOptions& options) {
     const fs::path file = dataFolder / kConfigFileName;
     try {
         AtomicFileWriter writer(file, options.io);
-        writeMagic(writer.stream(), kConfigMagic);
-        cmn::archive::writeCompressed(writer.stream(),
-                                      [&](std::ostream& out) { config.saveArchive(out); });
+        writeConfig(config, writer.stream());
         if (options.keepExistingAsBad && !keepUnreadableFile(file)) return false;
         writer.commit();
         return true;

@@ -12,8 +12,6 @@ inline constexpr uint32_t kListMagicPlain = 0xBF8B3081;
 inline constexpr uint32_t kListMagicCompressed = 0xBF8B3080;
 inline constexpr uint32_t kConfigMagic = 0x4DE7FFA0;  // always compressed
 
-// A cap on the archive text of a compressed file, against decompression bombs.
-inline constexpr uint64_t kMaxDecompressedFileBytes = 1ull << 32;
-inline constexpr uint64_t kMaxConfigBytes = 16u << 20;
+// The caps on their sizes are in persist/archive/limits.h (FileLimits).
 
 }  // namespace persist

@@ -38,23 +38,25 @@ private:
 
 // Reads ArchiveInfo and then `object` from archive text that follows a magic.
 template <class T>
-void readArchiveAfterMagic(std::istream& in, bool compressed, T& object) {
+void readArchiveAfterMagic(std::istream& in, bool compressed, T& object,
+                           const cmn::archive::FileLimits& limits) {
     auto read = [&](std::istream& text) {
-        cmn::archive::Reader reader(text, cmn::archive::Limits::forFiles());
+        cmn::archive::Reader reader(text, limits.archive);
         ArchiveInfo info;
         reader.object(info);
         reader.object(object);
     };
-    if (compressed) cmn::archive::readCompressed(in, kMaxDecompressedFileBytes, read);
+    if (compressed) cmn::archive::readCompressed(in, limits.inflate, read);
     else read(in);
 }
 
-void readHistoryFile(cb::History& history, const fs::path& file) {
-    InputFile input(file);
-    const auto magic = readMagic(input.stream());
+void readHistoryFile(cb::History& history, std::istream& in,
+                     const cmn::archive::FileLimits& limits) {
+    checkFileSize(in, limits.maxFileBytes);
+    const auto magic = readMagic(in);
     if (!magic || (*magic != kHistoryMagicPlain && *magic != kHistoryMagicCompressed))
         throw ArchiveError(ArchiveError::Kind::InvalidSignature, "not a history file");
-    readArchiveAfterMagic(input.stream(), *magic == kHistoryMagicCompressed, history);
+    readArchiveAfterMagic(in, *magic == kHistoryMagicCompressed, history, limits);
 }
 
 template <class T>
@@ -66,7 +68,39 @@ void writeArchiveFile(std::ostream& out, uint32_t magic, const T& object) {
     writer.finish();
 }
 
+// Whatever the failure (bad magic, broken archive, bad zlib data, too large, no memory), the
+// history falls back to its default; the failed read left it unchanged.
+template <class Read>
+StartFile readOrReset(cb::History& history, Read read) {
+    try {
+        read();
+        return StartFile::Loaded;
+    } catch (const std::exception&) {
+        history.resetToDefault();
+        return StartFile::Unreadable;
+    }
+}
+
+// Makes a history fresh from a file ready for use.
+void prepareLoaded(cb::History& history) {
+    for (size_t i = 0; i < history.count(); ++i)
+        if (auto* search = dynamic_cast<SearchList*>(history.at(i))) search->refresh(history);
+    history.applyPendingLists();
+    history.repairAfterLoad();
+}
+
 }  // namespace
+
+void checkFileSize(std::istream& file, uint64_t maxBytes) {
+    const std::istream::pos_type start = file.tellg();
+    if (start == std::istream::pos_type(-1)) return;
+    file.seekg(0, std::ios::end);
+    const std::istream::pos_type end = file.tellg();
+    file.seekg(start);
+    if (!file) throw ArchiveError(ArchiveError::Kind::StreamError, "cannot read the file");
+    if (end != std::istream::pos_type(-1) && static_cast<uint64_t>(end - start) > maxBytes)
+        throw ArchiveError(ArchiveError::Kind::LimitExceeded, "file larger than allowed");
+}
 
 StartFile loadHistoryAtStart(cb::History& history, const fs::path& file) {
     StartFile result = StartFile::Missing;
@@ -74,21 +108,30 @@ StartFile loadHistoryAtStart(cb::History& history, const fs::path& file) {
     if (!fs::exists(file, ec)) {
         history.resetToDefault();
     } else {
-        try {
-            readHistoryFile(history, file);
-            result = StartFile::Loaded;
-        } catch (const std::exception&) {
-            // Whatever the failure (bad magic, broken archive, bad zlib data, too large), the
-            // history falls back to its default; the failed read left it unchanged.
-            history.resetToDefault();
-            result = StartFile::Unreadable;
-        }
+        result = readOrReset(history, [&] {
+            InputFile input(file);
+            readHistoryFile(history, input.stream(), cmn::archive::FileLimits::forDataFiles());
+        });
     }
-    for (size_t i = 0; i < history.count(); ++i)
-        if (auto* search = dynamic_cast<SearchList*>(history.at(i))) search->refresh(history);
-    history.applyPendingLists();
-    history.repairAfterLoad();
+    prepareLoaded(history);
     return result;
+}
+
+StartFile loadHistoryAtStart(cb::History& history, std::istream& file,
+                             const cmn::archive::FileLimits& limits) {
+    const StartFile result =
+        readOrReset(history, [&] { readHistoryFile(history, file, limits); });
+    prepareLoaded(history);
+    return result;
+}
+
+void writeHistory(const cb::History& history, std::ostream& out) {
+    writeArchiveFile(out, kHistoryMagicPlain, history);
+}
+
+void writeList(const cb::RecordList& list, std::ostream& out) {
+    // A search list is written as its record-list part: the class of the object by value.
+    writeArchiveFile(out, kListMagicPlain, list);
 }
 
 bool saveHistory(const cb::History& history, const fs::path& file, const SaveOptions& options) {
@@ -111,18 +154,23 @@ bool writeListFile(const cb::RecordList& list, const fs::path& file,
     } catch (const std::system_error&) {
         return false;
     }
-    // A search list is written as its record-list part: the class of the object by value.
-    writeArchiveFile(writer->stream(), kListMagicPlain, static_cast<const cb::RecordList&>(list));
+    writeList(list, writer->stream());
     writer->commit();
     return true;
 }
 
 void readListFile(cb::RecordList& list, const fs::path& file) {
     InputFile input(file);
-    const auto magic = readMagic(input.stream());
+    readListFile(list, input.stream());
+}
+
+void readListFile(cb::RecordList& list, std::istream& file,
+                  const cmn::archive::FileLimits& limits) {
+    checkFileSize(file, limits.maxFileBytes);
+    const auto magic = readMagic(file);
     if (!magic || (*magic != kListMagicPlain && *magic != kListMagicCompressed))
         throw ArchiveError(ArchiveError::Kind::InvalidSignature, "not a record-list file");
-    readArchiveAfterMagic(input.stream(), *magic == kListMagicCompressed, list);
+    readArchiveAfterMagic(file, *magic == kListMagicCompressed, list, limits);
 }
 
 }  // namespace persist

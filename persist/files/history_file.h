@@ -1,7 +1,10 @@
 #pragma once
 
 #include <filesystem>
+#include <istream>
+#include <ostream>
 
+#include "persist/archive/limits.h"
 #include "persist/files/atomic_file.h"
 
 namespace cb {
@@ -26,6 +29,11 @@ struct SaveOptions {
     AtomicFileWriter::Options io;
 };
 
+// The same from the bytes of a history file (magic, then the archive, plain or compressed).
+StartFile loadHistoryAtStart(
+    cb::History& history, std::istream& file,
+    const cmn::archive::FileLimits& limits = cmn::archive::FileLimits::forDataFiles());
+
 // Writes the history file (plain archive). Returns false, without a message, when the file
 // cannot be written; the previous file then stays whole.
 bool saveHistory(const cb::History& history, const std::filesystem::path& file,
@@ -40,5 +48,15 @@ bool writeListFile(const cb::RecordList& list, const std::filesystem::path& file
 // Reads a record-list file (plain or compressed) into `list`. Every failure throws; the caller
 // reads into a temporary list and reports "Error loading the clipboard record list!".
 void readListFile(cb::RecordList& list, const std::filesystem::path& file);
+void readListFile(cb::RecordList& list, std::istream& file,
+                  const cmn::archive::FileLimits& limits = cmn::archive::FileLimits::forDataFiles());
+
+// The bytes that saveHistory and writeListFile write: the magic, then the plain archive.
+// Stream failures throw.
+void writeHistory(const cb::History& history, std::ostream& out);
+void writeList(const cb::RecordList& list, std::ostream& out);
+
+// Refuses a seekable stream with more than maxBytes left to read (ArchiveError, LimitExceeded).
+void checkFileSize(std::istream& file, uint64_t maxBytes);
 
 }  // namespace persist
