@@ -80,8 +80,10 @@ void Sender::run() {
             throw std::invalid_argument("port out of range");
         socket.connect(address_.host, static_cast<uint16_t>(address_.port));
         if (!exchangeHandshake(socket)) throw e_failed{};
-        query_.setHostNameText(platform::utf8ToUtf16(localHostName()));
-        if (!writeMessage(socket, query_)) throw e_failed{};
+        // A copy: the prepared query stays as it was for whoever reads it meanwhile.
+        QueryInfo query = query_;
+        query.setHostNameText(platform::utf8ToUtf16(localHostName()));
+        if (!writeMessage(socket, query)) throw e_failed{};
         if (abandoned()) return;
 
         ReplyInfo reply;

@@ -78,6 +78,7 @@ public:
     int32_t state() const;
 
     const NetworkAddress& address() const { return address_; }
+    // The query as prepared; the host name is filled in only on the wire.
     const QueryInfo& query() const { return query_; }
     size_t payloadSize() const { return payload_ ? payload_->size() : 0; }
 

@@ -301,6 +301,9 @@ void Server::Session::onAccept(const std::error_code& error) {
         std::error_code ignored;
         receiver->socket().close(ignored);
     } else {
+        // Replies are a length and a block in two writes: send each at once.
+        std::error_code ignored;
+        receiver->socket().set_option(asio::ip::tcp::no_delay(true), ignored);
         receivers.insert(receiver);
         receiver->start();
     }

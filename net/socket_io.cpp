@@ -79,6 +79,10 @@ void BlockingSocket::connect(const std::string& host, uint16_t port) {
         },
         timeouts_.connect);
     if (!socket_.is_open()) throw asio::system_error(asio::error::not_connected);
+    // The exchange is a row of small writes (a length, then its block) each waiting for an
+    // answer; without this, Nagle's algorithm and delayed acknowledgements stall every step.
+    std::error_code ignored;
+    socket_.set_option(asio::ip::tcp::no_delay(true), ignored);
 }
 
 size_t BlockingSocket::readSome(char* data, size_t n) {

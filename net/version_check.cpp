@@ -74,17 +74,28 @@ BodyFraming framingOf(std::string_view head) {
 }  // namespace
 
 std::string versionRequestPath(int32_t osBuild) {
-    return "check_version.php?app=quillet&dev=1&cur_ver=" + std::to_string(kAppVersionNumber) +
-           "&os=" + std::to_string(osBuild);
+    std::string path = "check_version.php?app=quillet&dev=1&cur_ver=";
+    path += std::to_string(kAppVersionNumber);
+    path += "&os=";
+    path += std::to_string(osBuild);
+    return path;
 }
 
 std::string versionRequest(const VersionServer& server, const std::string& path) {
-    std::string host = server.host;
-    if (server.port != 80) host += ":" + std::to_string(server.port);
+    // Built by appending: chains of operator+ on literals trip a false -Wrestrict in GCC 12.
+    std::string request = "GET /";
+    request += path;
+    request += " HTTP/1.1\r\nHost: ";
+    request += server.host;
+    if (server.port != 80) {
+        request += ':';
+        request += std::to_string(server.port);
+    }
     // The cache headers ask every cache on the way for a fresh answer.
-    return "GET /" + path + " HTTP/1.1\r\n" + "Host: " + host + "\r\n" +
-           "User-Agent: Http Get\r\n" + "Accept: */*\r\n" + "Cache-Control: no-cache\r\n" +
-           "Pragma: no-cache\r\n" + "Connection: close\r\n\r\n";
+    request +=
+        "\r\nUser-Agent: Http Get\r\nAccept: */*\r\nCache-Control: no-cache\r\n"
+        "Pragma: no-cache\r\nConnection: close\r\n\r\n";
+    return request;
 }
 
 std::string readVersionReplyBody(BlockingSocket& socket) {
