@@ -68,6 +68,8 @@ size_t BlockingSocket::wait(Start start, std::chrono::milliseconds timeout) {
 
 void BlockingSocket::connect(const std::string& host, uint16_t port) {
     close();
+    // The resolver would take an empty name for this computer.
+    if (host.empty()) throw asio::system_error(asio::error::host_not_found);
     asio::ip::tcp::resolver resolver(io_);
     const auto results = resolver.resolve(asio::ip::tcp::v4(), host, std::to_string(port));
     if (results.empty()) throw asio::system_error(asio::error::host_not_found);

@@ -233,6 +233,17 @@ TEST_F(SenderTest, SocketFailuresAreNotLogged) {
     EXPECT_EQ(log.size(), 0u);
 }
 
+TEST_F(SenderTest, AnEmptyHostIsNotThisComputer) {
+    net::BlockingSocket socket(quickTimeouts());
+    try {
+        socket.connect("", listener.port());
+        ADD_FAILURE() << "connected to an empty host name";
+    } catch (const asio::system_error& e) {
+        EXPECT_EQ(e.code(), asio::error::host_not_found);
+    }
+    EXPECT_THROW(listener.accept(quickTimeouts(), 100ms), std::runtime_error);
+}
+
 TEST_F(SenderTest, CancelOrShutdownWhileWaitingForTheReplyAbandonsSilently) {
     for (bool byCancel : {true, false}) {
         SCOPED_TRACE(byCancel ? "cancel" : "shutdown");
