@@ -1,5 +1,6 @@
 #include "model/data_object.h"
 
+#include "model/enum_format_etc.h"
 #include "model/item_type.h"
 
 namespace cb {
@@ -60,12 +61,6 @@ Item* DataObject::itemFor(const FormatEtc& request) const {
     return nullptr;
 }
 
-uint32_t DataObject::release() {
-    const uint32_t left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
-
 HResult DataObject::queryGetData(const FormatEtc* request) {
     if (request == nullptr) return E_INVALIDARG;
     return itemFor(*request) ? S_OK : DV_E_FORMATETC;
@@ -87,14 +82,31 @@ HResult DataObject::enumFormatEtc(uint32_t direction, IEnumFormatEtc** out) {
     if (out == nullptr) return E_INVALIDARG;
     *out = nullptr;
     if (direction != DATADIR_GET) return E_NOTIMPL;
-    std::vector<FormatEtc> entries;
-    for (const FormatPair& pair : formats()) {
-        FormatEtc entry;
-        entry.cfFormat = pair.format;
-        entry.tymed = pair.tymed;
-        entries.push_back(entry);
-    }
-    return createStdEnumFormatEtc(entries, out);
+    *out = EnumFormatEtc::create(*this);
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+HResult DataObject::getCanonicalFormatEtc(const FormatEtc* in, FormatEtc* out) {
+    // A null request is refused too: there is nothing to copy from.
+    if (out == nullptr || in == nullptr) return E_INVALIDARG;
+    *out = *in;
+    out->ptd = nullptr;
+    out->lindex = -1;
+    out->dwAspect = DVASPECT_CONTENT;
+    return DATA_S_SAMEFORMATETC;
+}
+
+HResult DataObject::setData(const FormatEtc*, StgMedium*, bool) { return E_NOTIMPL; }
+
+HResult DataObject::dAdvise(const FormatEtc*, uint32_t, Unknown*, uint32_t*) {
+    return OLE_E_ADVISENOTSUPPORTED;
+}
+
+HResult DataObject::dUnadvise(uint32_t) { return E_NOTIMPL; }
+
+HResult DataObject::enumDAdvise(Unknown** out) {
+    if (out) *out = nullptr;
+    return OLE_E_ADVISENOTSUPPORTED;
 }
 
 }  // namespace cb

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/item.h"
+#include "model/simple_unknown.h"
 #include "platform/data_transfer.h"
 
 namespace cb {
@@ -19,7 +20,8 @@ class ItemType;
 // Reference-counted as a data object: a new one holds one reference and the last release
 // deletes it. Code that owns one outright (captures, records rebuilding their items) may hold
 // it in a std::unique_ptr instead and never release it.
-class DataObject final : public platform::IDataObject {
+class DataObject final
+    : public SimpleUnknownImpl<platform::IDataObject, platform::IID_IDataObject> {
 public:
     static constexpr unsigned archiveVersion = 0;
     static constexpr bool archiveTracked = false;
@@ -58,13 +60,20 @@ public:
     Item* itemFor(const platform::FormatEtc& request) const;
 
     // ---- the data object
-    uint32_t addRef() override { return ++refs_; }
-    uint32_t release() override;
-
     HResult queryGetData(const platform::FormatEtc* request) override;
     HResult getData(const platform::FormatEtc* request, platform::StgMedium* medium) override;
     HResult getDataHere(const platform::FormatEtc* request, platform::StgMedium* medium) override;
     HResult enumFormatEtc(uint32_t direction, platform::IEnumFormatEtc** out) override;
+    // out := in on no particular device, for the whole content; DATA_S_SAMEFORMATETC.
+    HResult getCanonicalFormatEtc(const platform::FormatEtc* in,
+                                  platform::FormatEtc* out) override;
+    // We only ever give data: E_NOTIMPL; no advise connections: OLE_E_ADVISENOTSUPPORTED.
+    HResult setData(const platform::FormatEtc* format, platform::StgMedium* medium,
+                    bool release) override;
+    HResult dAdvise(const platform::FormatEtc* format, uint32_t advf, platform::Unknown* sink,
+                    uint32_t* connection) override;
+    HResult dUnadvise(uint32_t connection) override;
+    HResult enumDAdvise(platform::Unknown** out) override;
 
     // Stored as the item sequence, each item through a pointer to cb::Item.
     template <class Archive>
@@ -74,7 +83,6 @@ public:
 
 private:
     std::vector<std::unique_ptr<Item>> items_;
-    uint32_t refs_ = 1;
 };
 
 }  // namespace cb

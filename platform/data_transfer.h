@@ -101,6 +101,24 @@ public:
     // Renders into a medium the caller supplies.
     virtual HResult getDataHere(const FormatEtc* request, StgMedium* medium) = 0;
     virtual HResult enumFormatEtc(uint32_t direction, IEnumFormatEtc** out) = 0;
+
+    // The rest of the contract, which only our program's own data object answers in full;
+    // others refuse as a source that supports none of it does.
+    // out := the request for the whole content on no particular device.
+    virtual HResult getCanonicalFormatEtc(const FormatEtc* /*in*/, FormatEtc* /*out*/) {
+        return E_NOTIMPL;
+    }
+    // Takes data from the caller (who keeps the medium unless release is true).
+    virtual HResult setData(const FormatEtc* /*format*/, StgMedium* /*medium*/, bool /*release*/) {
+        return E_NOTIMPL;
+    }
+    // Change notifications to an advise sink; connection receives its number.
+    virtual HResult dAdvise(const FormatEtc* /*format*/, uint32_t /*advf*/, Unknown* /*sink*/,
+                            uint32_t* /*connection*/) {
+        return OLE_E_ADVISENOTSUPPORTED;
+    }
+    virtual HResult dUnadvise(uint32_t /*connection*/) { return E_NOTIMPL; }
+    virtual HResult enumDAdvise(Unknown** /*out*/) { return OLE_E_ADVISENOTSUPPORTED; }
 };
 
 // The standard enumerator over a fixed list of entries (copied), positioned at the start.

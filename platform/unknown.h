@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "platform/interface_id.h"
+
 namespace platform {
 
 // The reference-counted base of every data-transfer object. A new object starts with one
@@ -12,6 +14,19 @@ class Unknown {
 public:
     virtual uint32_t addRef() = 0;
     virtual uint32_t release() = 0;
+
+    // The object as another of its interfaces, with one more reference. Every object is its
+    // own IID_IUnknown; an interface it lacks gives E_NOINTERFACE (0x80004002) and null.
+    virtual int32_t queryInterface(const InterfaceId& iid, void** out) {
+        if (out == nullptr) return static_cast<int32_t>(0x80070057);  // E_INVALIDARG
+        if (iid == IID_IUnknown) {
+            addRef();
+            *out = this;
+            return 0;
+        }
+        *out = nullptr;
+        return static_cast<int32_t>(0x80004002);
+    }
 
 protected:
     virtual ~Unknown() = default;
