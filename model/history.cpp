@@ -169,8 +169,9 @@ void History::applyPendingLists() {
     pendingLists_.clear();
     for (RecordList* list : dropped) releaseIfUnreferenced(list, true);
 
-    for (const auto& [list, index] : arrived)
-        notify([&](HistoryObserver& o) { o.listInserted(list, index); });
+    // Not a structured binding: lambdas may not capture those before clang 16.
+    for (const auto& entry : arrived)
+        notify([&](HistoryObserver& o) { o.listInserted(entry.first, entry.second); });
 }
 
 void History::replaceContent(std::vector<std::unique_ptr<RecordList>> owned,

@@ -15,6 +15,7 @@
 
 #include "net/messages.h"
 #include "persist/archive/archive.h"
+#include "persist/archive/limits.h"
 #include "persist/archive/zlib_stream.h"
 
 namespace cmn::iostreams {
@@ -73,14 +74,15 @@ namespace net {
 struct e_failed {};
 
 // Length prefixes are untrusted: anything negative or above these ends the exchange before a
-// byte is allocated for it.
-inline constexpr int32_t kMaxMessageBytes = 1 << 20;   // query, reply
-inline constexpr int32_t kMaxPayloadBytes = 64 << 20;  // record, list, history
+// byte is allocated for it. The values are those of persist/archive/limits.h, where every cap
+// on untrusted input is stated.
+inline constexpr int32_t kMaxMessageBytes = cmn::archive::wire::kMaxMessageBytes;  // query, reply
+inline constexpr int32_t kMaxPayloadBytes = cmn::archive::wire::kMaxPayloadBytes;  // objects
 
 // What a block may decompress to. A query or reply is a few dozen bytes of text; payloads are
 // mostly base64 of already compressed data, so they hardly shrink on the wire.
-inline constexpr uint64_t kMaxDecodedMessageBytes = 1 << 20;
-inline constexpr uint64_t kMaxDecodedPayloadBytes = 256ull << 20;
+inline constexpr uint64_t kMaxDecodedMessageBytes = cmn::archive::wire::kMaxDecodedMessageBytes;
+inline constexpr uint64_t kMaxDecodedPayloadBytes = cmn::archive::wire::kMaxDecodedPayloadBytes;
 
 template <class T>
 constexpr uint64_t maxDecodedBytes() {

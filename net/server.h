@@ -34,15 +34,15 @@ class Receiver;
 
 struct ServerSettings {
     // A read or write that moves no byte for this long ends the connection.
-    std::chrono::milliseconds ioTimeout{30000};
+    std::chrono::milliseconds ioTimeout = cmn::archive::wire::kIoTimeout;
     // Every local IPv4 address; tests listen on loopback only.
     std::string bindAddress = "0.0.0.0";
     // Connections beyond this are accepted and closed at once.
-    size_t maxConnections = 64;
+    size_t maxConnections = cmn::archive::wire::kMaxConnections;
     int32_t maxMessageBytes = kMaxMessageBytes;
     int32_t maxPayloadBytes = kMaxPayloadBytes;
     // What all connections together may hold of bodies not yet decoded.
-    size_t maxBufferedBytes = size_t{512} << 20;
+    size_t maxBufferedBytes = cmn::archive::wire::kMaxBufferedBytes;
     HostResolver resolver = resolveIPv4;
 };
 

@@ -17,8 +17,8 @@
 namespace net {
 
 struct Timeouts {
-    std::chrono::milliseconds connect{10000};
-    std::chrono::milliseconds io{30000};
+    std::chrono::milliseconds connect = cmn::archive::wire::kConnectTimeout;
+    std::chrono::milliseconds io = cmn::archive::wire::kIoTimeout;
 };
 
 // Thrown out of a wait when the owner's abandon check turned true (cancelled, shutting down).
