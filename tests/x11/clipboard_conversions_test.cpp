@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "platform/clipboard_formats.h"
+#include "tests/x11/sample_pictures.h"
 
 namespace {
 
 using namespace platform::x11;
 using namespace std::string_literals;
+using x11test::kRgbPng;
 
 std::string le32(uint32_t v) {
     return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
@@ -34,15 +36,6 @@ std::string infoHeader(int32_t width, int32_t height, uint16_t bpp, uint32_t com
            le16(bpp) + le32(compression) + le32(sizeImage) + le32(static_cast<uint32_t>(ppm)) +
            le32(static_cast<uint32_t>(ppm)) + le32(clrUsed) + le32(0);
 }
-
-// 3x2 RGB PNG, stored (uncompressed) deflate, with a pHYs chunk of 2835 dots per metre.
-// Rows top-down: red, green, blue / white, black, #102030.
-const std::string kRgbPng =
-    "\x89\x50\x4E\x47\x0D\x0A\x1A\x0A\x00\x00\x00\x0D\x49\x48\x44\x52\x00\x00\x00\x03\x00\x00\x00\x02"
-    "\x08\x02\x00\x00\x00\x12\x16\xF1\x4D\x00\x00\x00\x09\x70\x48\x59\x73\x00\x00\x0B\x13\x00\x00\x0B"
-    "\x13\x01\x00\x9A\x9C\x18\x00\x00\x00\x1F\x49\x44\x41\x54\x78\x01\x01\x14\x00\xEB\xFF\x00\xFF\x00"
-    "\x00\x00\xFF\x00\x00\x00\xFF\x00\xFF\xFF\xFF\x00\x00\x00\x10\x20\x30\x45\x6F\x06\x5B\x30\xEC\x32"
-    "\x49\x00\x00\x00\x00\x49\x45\x4E\x44\xAE\x42\x60\x82"s;
 
 // The same picture as a packed DIB: bottom-up rows of BGR triples padded to 12 bytes.
 const std::string kRgbDib = infoHeader(3, 2, 24, 0, 24, 0) +
