@@ -65,7 +65,6 @@ bool ClipboardEngine::writeRecordSteps(const cb::RecordPtr& record, const cb::Re
 
     Ref<cb::DataObject> data = cb::makeDataObject(*record, list);
     if (!data) return false;
-    ownDataObject_ = data;
 
     for (const cb::ItemType* type : cb::itemTypes())
         if (!cb::isPasted(type->format(), options)) data->removeFirstOf(*type);
@@ -75,7 +74,10 @@ bool ClipboardEngine::writeRecordSteps(const cb::RecordPtr& record, const cb::Re
         WritingFlag writing(writing_);
         hr = desktop_.oleSetClipboard(data.get());
     }
+    // Until the new object is on the clipboard, the one before may still be there, and it is
+    // the one to flush at exit.
     if (failed(hr)) return false;
+    ownDataObject_ = data;
 
     lastCaptured_.reset();
     lastRecord_ = record;

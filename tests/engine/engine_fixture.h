@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,10 +48,10 @@ class RecordingDispatch final : public engine::KeyboardDispatch {
 public:
     bool dispatchKey(const engine::KeyEvent& event) override {
         events.push_back(event);
-        return swallow;
+        return swallowIf && swallowIf(event);
     }
     std::vector<engine::KeyEvent> events;
-    bool swallow = false;
+    std::function<bool(const engine::KeyEvent&)> swallowIf;
 };
 
 class EngineFixture : public ::testing::Test {

@@ -96,6 +96,17 @@ TEST_F(Lifecycle, AViewerLeavingBehindUsIsBridgedAndTheNewsPassedOn) {
     EXPECT_EQ(listening().count(), 1u);
 }
 
+TEST_F(Lifecycle, AChainThatLeadsBackToUsIsNotFollowed) {
+    start();
+    sim.desktop().sendMessage(mainWindow, WM_CHANGECBCHAIN, windowParam(engine.nextViewer()),
+                              static_cast<intptr_t>(windowParam(mainWindow)));
+    ASSERT_EQ(engine.nextViewer(), mainWindow);
+    const size_t requests = captureRequests();
+    copyText(editorFrame, u"once");
+    EXPECT_EQ(captureRequests(), requests + 1);
+    EXPECT_EQ(listening().count(), 1u);
+}
+
 TEST_F(Lifecycle, ANewTaskbarIsLookedUpAndHandedToFocusTracking) {
     start();
     const WindowHandle taskbar = desk.recreateTaskbar();
