@@ -18,6 +18,8 @@ ClipboardEngine::ClipboardEngine(Desktop& desktop, AppConfig& config, cb::Histor
     : desktop_(desktop), config_(config), history_(history) {}
 
 ClipboardEngine::~ClipboardEngine() {
+    // The hook calls back into this object; it must not outlive it, even without a stop.
+    removeKeyboardHook();
     if (processEngine == this) processEngine = nullptr;
 }
 

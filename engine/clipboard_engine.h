@@ -27,7 +27,8 @@ class RecordList;
 
 class ClipboardEngine {
 public:
-    // Nothing happens on the desktop until start.
+    // Nothing happens on the desktop until start. The desktop, the configuration and the
+    // history outlive the engine.
     ClipboardEngine(platform::Desktop& desktop, AppConfig& config, cb::History& history);
     ~ClipboardEngine();
     ClipboardEngine(const ClipboardEngine&) = delete;

@@ -69,6 +69,16 @@ TEST_F(Lifecycle, StopLeavesAnotherProgramsDataAlone) {
     EXPECT_EQ(desk.readClipboard(CF_UNICODETEXT, TYMED_HGLOBAL), utf16Bytes(u"theirs"));
 }
 
+TEST_F(Lifecycle, AnEngineThatGoesAwayTakesItsKeyboardHookWithIt) {
+    {
+        ClipboardEngine other(sim.desktop(), config, history);
+        other.installKeyboardHook();
+        EXPECT_EQ(desk.keyboardHookCount(), 1u);
+    }
+    EXPECT_EQ(desk.keyboardHookCount(), 0u);
+    desk.keyDown('A');  // would call into the destroyed engine
+}
+
 TEST_F(Lifecycle, AViewerLeavingBehindUsIsBridgedAndTheNewsPassedOn) {
     const ProcessId viewers = desk.addProgram(u"/usr/bin/viewer");
     const WindowHandle leaving = desk.addViewer(viewers, true);
