@@ -1,7 +1,6 @@
 #include "persist/files/config_file.h"
 
 #include <fstream>
-#include <iterator>
 
 #include "persist/archive/error.h"
 #include "persist/archive/zlib_stream.h"
@@ -23,9 +22,15 @@ void readConfigFile(AppConfig& config, std::istream& in, const cmn::archive::Fil
     if (!magic || *magic != kConfigMagic)
         throw ArchiveError(ArchiveError::Kind::InvalidSignature, "not a configuration file");
     // The text is small and read twice at most (two stored layouts), so it is held in memory.
+    // Read in pieces, not through stream iterators: the fuzzing engine links its own copy of the
+    // string constructor that takes them, built without exception cleanups, and decompression
+    // errors arrive as exceptions in the middle of the text.
     std::string text;
     cmn::archive::readCompressed(in, limits.inflate, [&](std::istream& plain) {
-        text.assign(std::istreambuf_iterator<char>(plain), {});
+        char piece[16 * 1024];
+        std::streamsize got;
+        while ((got = plain.rdbuf()->sgetn(piece, sizeof piece)) > 0)
+            text.append(piece, static_cast<size_t>(got));
     });
     config.readArchive(text, limits.archive);
 }
