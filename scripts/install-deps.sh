@@ -8,6 +8,9 @@ packages=(
   libboost-dev libboost-iostreams-dev libboost-thread-dev
   libasio-dev zlib1g-dev libfreeimage-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  # the X11 desktop backend, and what its tests drive
+  libx11-dev libxfixes-dev libxres-dev libxtst-dev libxi-dev
+  xvfb openbox xclip xsel x11-utils xdotool
 )
 
 missing=()
