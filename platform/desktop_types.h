@@ -76,6 +76,7 @@ inline constexpr uint32_t VK_LEFT = 0x25;
 inline constexpr uint32_t VK_UP = 0x26;
 inline constexpr uint32_t VK_RIGHT = 0x27;
 inline constexpr uint32_t VK_DOWN = 0x28;
+inline constexpr uint32_t VK_INSERT = 0x2D;
 inline constexpr uint32_t VK_LWIN = 0x5B;
 inline constexpr uint32_t VK_RWIN = 0x5C;
 inline constexpr uint32_t VK_LSHIFT = 0xA0;
