@@ -5,6 +5,8 @@
 #include <ostream>
 
 #include "cli/arguments.h"
+#include "cli/caller_files.h"
+#include "cli/daemon_control.h"
 #include "cli/json_writer.h"
 #include "cli/net_commands.h"
 #include "cli/record_builder.h"
@@ -19,7 +21,9 @@
 #include "model/record_list.h"
 #include "model/search_list.h"
 #include "model/text_item.h"
+#include "persist/config/app_config.h"
 #include "persist/config/app_version.h"
+#include "persist/config/option_keys.h"
 #include "persist/files/data_folder.h"
 #include "platform/text_codec.h"
 
@@ -36,8 +40,10 @@ namespace {
 constexpr const char* kVersionText = "quillet 4.0.803";
 
 struct Context {
-    Options options;
-    Session session;
+    Store& store;
+    bool json;
+    CallerFiles files;
+    DaemonControl* daemon;
     std::ostream& out;
 };
 
@@ -88,22 +94,22 @@ std::string guidText(const cb::Guid& id) {
 }
 
 void saveHistoryOrFail(Context& c) {
-    if (!c.session.saveHistory())
-        throw CommandError("The history cannot be saved in \"" + c.session.folder().string() +
+    if (!c.store.saveHistory())
+        throw CommandError("The history cannot be saved in \"" + c.store.folder().string() +
                            "\".");
 }
 
 void saveConfigOrFail(Context& c) {
-    if (!c.session.saveConfig())
+    if (!c.store.saveConfig())
         throw CommandError("The configuration cannot be saved in \"" +
-                           c.session.folder().string() + "\".");
+                           c.store.folder().string() + "\".");
 }
 
 // ---- reading commands
 
 void printLists(Context& c) {
-    cb::History& history = c.session.history();
-    if (c.options.json) {
+    cb::History& history = c.store.history();
+    if (c.json) {
         JsonWriter json;
         json.beginArray();
         for (size_t i = 0; i < history.count(); ++i) {
@@ -146,7 +152,7 @@ void printLists(Context& c) {
 }
 
 void printRecords(Context& c, const cb::RecordList& list) {
-    if (c.options.json) {
+    if (c.json) {
         JsonWriter json;
         json.beginArray();
         for (size_t i = 0; i < list.count(); ++i) {
@@ -185,7 +191,7 @@ void showRecord(Context& c, const cb::RecordList& list, const cb::Record& record
     const auto items = record.rebuildItems(&list);
     if (!items) throw CommandError("The items of this record cannot be unpacked.");
     JsonWriter json;
-    if (c.options.json) json.beginObject().key("text").value(record.textUtf8()).key("items").beginArray();
+    if (c.json) json.beginObject().key("text").value(record.textUtf8()).key("items").beginArray();
     else c.out << oneLine(record.textUtf8()) << '\n';
     for (const auto& item : items->items()) {
         if (dynamic_cast<const cb::QuilletTagItem*>(item.get())) continue;
@@ -193,7 +199,7 @@ void showRecord(Context& c, const cb::RecordList& list, const cb::Record& record
         const int typeId = type ? type->typeId() : 0;
         const std::string name = type ? platform::utf16ToUtf8(type->displayName()) : "";
         const auto* text = dynamic_cast<const cb::TextItem*>(item.get());
-        if (c.options.json) {
+        if (c.json) {
             json.beginObject().key("typeId").value(typeId).key("type").value(name).key("size").value(
                 itemSize(*item));
             if (text) json.key("text").value(text->textUtf8());
@@ -204,14 +210,14 @@ void showRecord(Context& c, const cb::RecordList& list, const cb::Record& record
             c.out << '\n';
         }
     }
-    if (c.options.json) c.out << json.endArray().endObject().text() << '\n';
+    if (c.json) c.out << json.endArray().endObject().text() << '\n';
 }
 
 // ---- changing commands
 
 void addRecord(Context& c, Arguments& args) {
-    AddArguments add = readAddArguments(args);
-    cb::History& history = c.session.history();
+    AddArguments add = readAddArguments(args, c.files);
+    cb::History& history = c.store.history();
     cb::RecordList* list = add.list ? &findList(history, *add.list) : history.listeningList();
     if (list == nullptr) throw CommandError("There is no listening list.");
     if (!list->canAdd())
@@ -246,7 +252,7 @@ void newList(Context& c, Arguments& args) {
             args.expectEnd();
         }
     }
-    cb::History& history = c.session.history();
+    cb::History& history = c.store.history();
     if (name.empty()) throw CommandError("A record list needs a name.");
     if (nameTaken(history, name, nullptr))
         throw CommandError("The name of the record list is already in the record history!");
@@ -258,7 +264,7 @@ void newList(Context& c, Arguments& args) {
 }
 
 void renameList(Context& c, Arguments& args) {
-    cb::History& history = c.session.history();
+    cb::History& history = c.store.history();
     cb::RecordList& list = findList(history, args.take("LIST"));
     const std::string name = args.take("NAME");
     args.expectEnd();
@@ -269,7 +275,7 @@ void renameList(Context& c, Arguments& args) {
     list.setName(platform::utf8ToUtf16(name));
     history.notifyListChanged(&list);
     // Clients that deliver into the list keep doing so under its new name.
-    AppConfig& config = c.session.config();
+    AppConfig& config = c.store.config();
     TrustedClientList clients = config.trustedClientsCopy();
     bool changed = false;
     for (auto& client : clients.clients)
@@ -288,7 +294,7 @@ void search(Context& c, Arguments& args) {
     const bool matchCase = args.takeFlag("--match-case");
     const std::string text = args.take("TEXT");
     args.expectEnd();
-    cb::History& history = c.session.history();
+    cb::History& history = c.store.history();
     SearchList* searchList = nullptr;
     for (auto* list : history.lists())
         if ((searchList = dynamic_cast<SearchList*>(list)) != nullptr) break;
@@ -300,10 +306,10 @@ void search(Context& c, Arguments& args) {
     printRecords(c, *searchList);
 }
 
-void loadList(Context& c, cb::RecordList& list, const std::filesystem::path& file) {
+void loadList(Context& c, cb::RecordList& list, const std::string& file) {
     cb::RecordList loaded;
     try {
-        persist::readListFile(loaded, file);
+        persist::readListFile(loaded, c.files.resolve(file));
     } catch (const std::exception&) {
         throw CommandError("Error loading the clipboard record list!");
     }
@@ -312,10 +318,10 @@ void loadList(Context& c, cb::RecordList& list, const std::filesystem::path& fil
     saveHistoryOrFail(c);
 }
 
-void saveList(const cb::RecordList& list, const std::filesystem::path& file) {
+void saveList(Context& c, const cb::RecordList& list, const std::string& file) {
     try {
-        if (!persist::writeListFile(list, file))
-            throw CommandError("The file \"" + file.string() + "\" cannot be created.");
+        if (!persist::writeListFile(list, c.files.resolve(file)))
+            throw CommandError("The file \"" + file + "\" cannot be created.");
     } catch (const CommandError&) {
         throw;
     } catch (const std::exception&) {
@@ -333,22 +339,22 @@ int parseKey(const std::string& text) {
 
 void configCommand(Context& c, Arguments& args) {
     const std::string what = args.take("config command");
-    AppConfig& config = c.session.config();
+    AppConfig& config = c.store.config();
     if (what == "show") {
         args.expectEnd();
         JsonWriter json;
         json.beginObject();
         for (const auto& [key, value] : config.options().entries()) {
-            if (c.options.json) json.key(std::to_string(key)).value(value.text);
+            if (c.json) json.key(std::to_string(key)).value(value.text);
             else c.out << key << '\t' << value.text << '\n';
         }
-        if (c.options.json) c.out << json.endObject().text() << '\n';
+        if (c.json) c.out << json.endObject().text() << '\n';
     } else if (what == "get") {
         const int key = parseKey(args.take("KEY"));
         args.expectEnd();
         const std::string* text = config.options().text(key);
         if (text == nullptr) throw CommandError("Option " + std::to_string(key) + " is not set.");
-        if (c.options.json) c.out << JsonWriter().value(*text).text() << '\n';
+        if (c.json) c.out << JsonWriter().value(*text).text() << '\n';
         else c.out << *text << '\n';
     } else if (what == "set") {
         const int key = parseKey(args.take("KEY"));
@@ -363,7 +369,7 @@ void configCommand(Context& c, Arguments& args) {
 
 void trustCommand(Context& c, Arguments& args) {
     const std::string what = args.take("trust command");
-    AppConfig& config = c.session.config();
+    AppConfig& config = c.store.config();
     TrustedClientList clients = config.trustedClientsCopy();
     if (what == "add") {
         std::string host = args.take("HOST"), user = args.take("USER"), list = args.take("LIST");
@@ -381,12 +387,12 @@ void trustCommand(Context& c, Arguments& args) {
         json.beginArray();
         for (size_t i = 0; i < clients.clients.size(); ++i) {
             const auto& t = clients.clients[i];
-            if (c.options.json)
+            if (c.json)
                 json.beginObject().key("index").value(i).key("host").value(t.host).key("user")
                     .value(t.user).key("list").value(t.listName).endObject();
             else c.out << i << '\t' << t.host << '\t' << t.user << '\t' << t.listName << '\n';
         }
-        if (c.options.json) c.out << json.endArray().text() << '\n';
+        if (c.json) c.out << json.endArray().text() << '\n';
         return;
     } else {
         throw UsageError("unknown trust command \"" + what + "\"");
@@ -395,9 +401,33 @@ void trustCommand(Context& c, Arguments& args) {
     saveConfigOrFail(c);
 }
 
+DaemonControl& needDaemon(Context& c) {
+    if (c.daemon == nullptr) throw CommandError(kNoDaemonText);
+    return *c.daemon;
+}
+
+// "copy LIST INDEX", "paste LIST INDEX [--plain]": as when the record is picked in a window, it
+// moves to the front afterwards when its list says so.
+void pickRecord(Context& c, const std::string& command, Arguments& args) {
+    const std::string name = args.take("LIST"), index = args.take("INDEX");
+    const bool plain = command == "paste" && args.takeFlag("--plain");
+    args.expectEnd();
+    DaemonControl& daemon = needDaemon(c);
+    cb::RecordList& list = findList(c.store.history(), name);
+    const cb::RecordPtr record = findRecord(list, index);
+    if (command == "copy" ? !daemon.copy(record, &list) : !daemon.paste(record, &list, plain))
+        throw CommandError(command == "copy" ? "The record cannot be put on the clipboard."
+                                             : "The record cannot be pasted.");
+    const int at = list.indexOf(record);
+    if (list.moveToFront() && at > 0) {
+        list.moveToFront(static_cast<size_t>(at));
+        saveHistoryOrFail(c);
+    }
+}
+
 int dispatch(Context& c, const std::string& command, Arguments& args) {
     cb::History* history = nullptr;
-    auto lists = [&]() -> cb::History& { return *(history = &c.session.history()); };
+    auto lists = [&]() -> cb::History& { return *(history = &c.store.history()); };
     if (command == "lists") {
         args.expectEnd();
         printLists(c);
@@ -448,7 +478,7 @@ int dispatch(Context& c, const std::string& command, Arguments& args) {
     } else if (command == "save-list") {
         const std::string name = args.take("LIST"), file = args.take("FILE");
         args.expectEnd();
-        saveList(findList(lists(), name), file);
+        saveList(c, findList(lists(), name), file);
     } else if (command == "load-list") {
         const std::string name = args.take("LIST"), file = args.take("FILE");
         args.expectEnd();
@@ -456,16 +486,33 @@ int dispatch(Context& c, const std::string& command, Arguments& args) {
     } else if (command == "export") {
         const std::string name = args.take("LIST"), folder = args.take("DIR");
         args.expectEnd();
+        const std::filesystem::path target = c.files.resolve(folder);
         std::error_code ec;
-        if (!std::filesystem::is_directory(folder, ec))
+        if (!std::filesystem::is_directory(target, ec))
             throw CommandError("The folder \"" + folder + "\" does not exist.");
-        const size_t files = exportList(findList(lists(), name), folder);
-        if (c.options.json) c.out << JsonWriter().beginObject().key("files").value(files).endObject().text() << '\n';
+        const size_t files = exportList(findList(lists(), name), target);
+        if (c.json) c.out << JsonWriter().beginObject().key("files").value(files).endObject().text() << '\n';
         else c.out << files << " files written\n";
     } else if (command == "send") {
-        return sendCommand(c.session, args, c.out, c.options.json);
+        return sendCommand(c.store, args, c.out, c.json);
     } else if (command == "receive") {
-        return receiveCommand(c.session, args, c.out, c.options.json);
+        // The daemon receives by itself when that is switched on; a receiver of ours would block
+        // it, and the records it got would be lost at the daemon's next save.
+        if (c.daemon)
+            throw CommandError(
+                c.store.config().getBool(kOptReceiveEnabled, false)
+                    ? "The quillet daemon already receives records (option 17 is on)."
+                    : "The quillet daemon keeps the history; let it receive records with "
+                      "\"quillet config set 17 1\".");
+        return receiveCommand(c.store, args, c.out, c.json);
+    } else if (command == "copy" || command == "paste") {
+        pickRecord(c, command, args);
+    } else if (command == "pause" || command == "start") {
+        args.expectEnd();
+        DaemonControl& daemon = needDaemon(c);
+        if (command == "pause") daemon.pause();
+        else daemon.start();
+        saveConfigOrFail(c);  // recording is an option of the configuration
     } else if (command == "config") {
         configCommand(c, args);
     } else if (command == "trust") {
@@ -498,59 +545,105 @@ std::string usage() {
            "  receive [--port N] [--count K]      accept records from trusted clients\n"
            "  config show | config get KEY | config set KEY VALUE\n"
            "  trust add HOST USER LIST | trust list | trust remove N\n"
+           "  daemon                              the resident program: records the clipboard\n"
+           "                                      (needs an X display)\n"
+           "With a daemon running for this display and data folder, it runs the commands above\n"
+           "on its live history; these need it:\n"
+           "  copy LIST INDEX                     put a record on the clipboard\n"
+           "  paste LIST INDEX [--plain]          paste a record (its text only) into the\n"
+           "                                      focused program\n"
+           "  pause | start                       stop or resume recording the clipboard\n"
            "\n"
            "  --data-dir DIR   the data folder (default: $QUILLET_DATA_DIR, a portable install's\n"
            "                   folder, or $XDG_DATA_HOME/quillet)\n"
            "  --json           machine-readable output\n"
-           "  --help, --version\n";
+           "  --help, --version\n"
+           "QUILLET_NO_DAEMON=1 runs every command on the files, even with a daemon running.\n";
 }
 
-int run(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
-    Options options;
-    std::optional<std::filesystem::path> folder;
+Invocation parseInvocation(const std::vector<std::string>& words) {
+    Invocation invocation;
     size_t i = 0;
+    for (; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        if (w == "--help" || w == "-h") {
+            invocation.action = Invocation::Action::Help;
+            return invocation;
+        } else if (w == "--version") {
+            invocation.action = Invocation::Action::Version;
+            return invocation;
+        } else if (w == "--json") {
+            invocation.json = true;
+        } else if (w == "--data-dir") {
+            if (++i >= words.size()) throw UsageError("--data-dir needs a folder");
+            invocation.dataFolder = words[i];
+        } else if (w.rfind("--", 0) == 0) {
+            throw UsageError("unknown option \"" + w + "\"");
+        } else {
+            break;
+        }
+    }
+    // The Windows program's installer and logon switches have no meaning here: show what can be
+    // done.
+    if (i >= words.size() || words[i] == "/Commit" || words[i] == "/Uninstall" ||
+        words[i] == "-startup")
+        return invocation;
+    invocation.action = Invocation::Action::Command;
+    invocation.words.assign(words.begin() + static_cast<std::ptrdiff_t>(i), words.end());
+    return invocation;
+}
+
+namespace {
+
+// Errors as one sentence, with the status of their kind.
+template <class Body>
+int reportingErrors(std::ostream& err, Body body) {
     try {
-        for (; i < words.size(); ++i) {
-            const std::string& w = words[i];
-            if (w == "--help" || w == "-h") {
-                out << usage();
-                return 0;
-            } else if (w == "--version") {
-                out << kVersionText << '\n';
-                return 0;
-            } else if (w == "--json") {
-                options.json = true;
-            } else if (w == "--data-dir") {
-                if (++i >= words.size()) throw UsageError("--data-dir needs a folder");
-                folder = words[i];
-            } else if (w.rfind("--", 0) == 0) {
-                throw UsageError("unknown option \"" + w + "\"");
-            } else {
-                break;
-            }
-        }
-        if (i >= words.size() || words[i] == "/Commit" || words[i] == "/Uninstall" ||
-            words[i] == "-startup") {
-            // The resident program is not part of this build: show what can be done.
-            out << usage();
-            return 0;
-        }
-        options.dataFolder = folder ? *folder : persist::dataFolder();
-        const std::string command = words[i];
-        Arguments args(std::vector<std::string>(words.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                                                words.end()));
-        Context context{options, Session(options.dataFolder), out};
-        return dispatch(context, command, args);
+        return body();
     } catch (const UsageError& e) {
         err << "quillet: " << e.what() << "\n" << "Try \"quillet --help\".\n";
         return 2;
-    } catch (const CommandError& e) {
-        err << "quillet: " << e.what() << '\n';
-        return 1;
     } catch (const std::exception& e) {
         err << "quillet: " << e.what() << '\n';
         return 1;
     }
+}
+
+}  // namespace
+
+int runCommand(const Request& request, std::ostream& out, std::ostream& err, Store& store,
+               DaemonControl* daemon) {
+    return reportingErrors(err, [&] {
+        if (request.words.empty()) throw UsageError("missing command");
+        Context context{store, request.json,
+                        CallerFiles(request.workingFolder, request.standardInput), daemon, out};
+        Arguments args(std::vector<std::string>(request.words.begin() + 1, request.words.end()));
+        return dispatch(context, request.words[0], args);
+    });
+}
+
+int run(const std::vector<std::string>& words, std::ostream& out, std::ostream& err) {
+    Invocation invocation;
+    if (const int status = reportingErrors(err, [&] {
+            invocation = parseInvocation(words);
+            return 0;
+        }))
+        return status;
+    switch (invocation.action) {
+    case Invocation::Action::Help:
+        out << usage();
+        return 0;
+    case Invocation::Action::Version:
+        out << kVersionText << '\n';
+        return 0;
+    case Invocation::Action::Command:
+        break;
+    }
+    Request request{invocation.words, invocation.json, {}, std::nullopt};
+    return reportingErrors(err, [&] {
+        Session session(invocation.dataFolder ? *invocation.dataFolder : persist::dataFolder());
+        return runCommand(request, out, err, session, nullptr);
+    });
 }
 
 }  // namespace cli

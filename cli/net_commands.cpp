@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "cli/json_writer.h"
+#include "model/history.h"
 #include "model/record_list.h"
 #include "net/notify.h"
 #include "net/sender.h"
@@ -75,7 +76,7 @@ void requestStop(int) { stopRequested = true; }
 
 }  // namespace
 
-int sendCommand(Session& session, Arguments& args, std::ostream& out, bool json) {
+int sendCommand(Store& store, Arguments& args, std::ostream& out, bool json) {
     const NetworkAddress address = parseAddress(args.take("HOST[:PORT]"));
     std::optional<std::string> listName;
     std::optional<std::pair<std::string, std::string>> record;
@@ -89,7 +90,7 @@ int sendCommand(Session& session, Arguments& args, std::ostream& out, bool json)
     }
     args.expectEnd();
 
-    cb::History& history = session.history();
+    cb::History& history = store.history();
     net::SenderSettings settings;
     settings.shuttingDown = [] { return false; };
     auto sender = std::make_shared<net::Sender>(settings);
@@ -116,7 +117,7 @@ int sendCommand(Session& session, Arguments& args, std::ostream& out, bool json)
     return state == net::kSendFinished ? 0 : 1;
 }
 
-int receiveCommand(Session& session, Arguments& args, std::ostream& out, bool json) {
+int receiveCommand(Store& store, Arguments& args, std::ostream& out, bool json) {
     std::optional<size_t> port;
     std::optional<size_t> count;
     while (!args.empty()) {
@@ -129,8 +130,8 @@ int receiveCommand(Session& session, Arguments& args, std::ostream& out, bool js
             args.expectEnd();
         }
     }
-    AppConfig& config = session.config();
-    cb::History& history = session.history();
+    AppConfig& config = store.config();
+    cb::History& history = store.history();
     // This run only: the saved configuration keeps its port.
     if (port) config.setPort(kOptServerPort, static_cast<uint16_t>(*port));
 
@@ -156,13 +157,13 @@ int receiveCommand(Session& session, Arguments& args, std::ostream& out, bool js
             *code != net::kNotifyHistoryArrived)
             continue;
         ++received;
-        if (server.drain(*code, history) && !session.saveHistory()) saveFailed = true;
+        if (server.drain(*code, history) && !store.saveHistory()) saveFailed = true;
     }
     server.shutdown();
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
-    if (!session.saveHistory() || saveFailed)
-        throw CommandError("The history cannot be saved in \"" + session.folder().string() + "\".");
+    if (!store.saveHistory() || saveFailed)
+        throw CommandError("The history cannot be saved in \"" + store.folder().string() + "\".");
     return 0;
 }
 

@@ -4,9 +4,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iostream>
-#include <iterator>
 
 #include "model/bitmap_item.h"
 #include "model/block_items.h"
@@ -17,14 +14,16 @@ namespace cli {
 
 namespace {
 
-constexpr uint64_t kMaxItemFileBytes = 256u << 20;
+// The item options that name a file read with CallerFiles::read, where "-" is standard input.
+constexpr const char* kFileItemOptions[] = {"--text-file", "--html", "--rtf", "--csv"};
 
-std::unique_ptr<cb::Item> imageItem(const std::string& path) {
-    FREE_IMAGE_FORMAT format = FreeImage_GetFileType(path.c_str(), 0);
-    if (format == FIF_UNKNOWN) format = FreeImage_GetFIFFromFilename(path.c_str());
+std::unique_ptr<cb::Item> imageItem(const std::string& path, const CallerFiles& files) {
+    const std::string file = files.resolve(path).string();
+    FREE_IMAGE_FORMAT format = FreeImage_GetFileType(file.c_str(), 0);
+    if (format == FIF_UNKNOWN) format = FreeImage_GetFIFFromFilename(file.c_str());
     if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format))
         throw CommandError("\"" + path + "\" is not a picture this program can read.");
-    FIBITMAP* image = FreeImage_Load(format, path.c_str(), 0);
+    FIBITMAP* image = FreeImage_Load(format, file.c_str(), 0);
     if (image == nullptr) throw CommandError("The picture \"" + path + "\" cannot be read.");
     FIMEMORY* memory = FreeImage_OpenMemory(nullptr, 0);
     const bool saved = FreeImage_SaveToMemory(FIF_PNG, image, memory, 0);
@@ -45,14 +44,13 @@ std::unique_ptr<cb::Item> imageItem(const std::string& path) {
 
 // A DROPFILES block with wide names: offset, point, non-client flag, wide flag, the names each
 // ending with a NUL, and an empty name.
-std::unique_ptr<cb::Item> filesItem(const std::vector<std::string>& paths) {
+std::unique_ptr<cb::Item> filesItem(const std::vector<std::string>& paths,
+                                    const CallerFiles& files) {
     std::string block(20, '\0');
     block[0] = 20;
     block[16] = 1;
     for (const auto& path : paths) {
-        std::error_code ec;
-        const auto absolute = std::filesystem::absolute(path, ec);
-        for (char16_t c : platform::utf8ToUtf16(ec ? path : absolute.string())) {
+        for (char16_t c : platform::utf8ToUtf16(files.absolute(path).string())) {
             block.push_back(static_cast<char>(c & 0xFF));
             block.push_back(static_cast<char>(c >> 8));
         }
@@ -68,27 +66,6 @@ std::unique_ptr<cb::Item> blockItem(const std::string& bytes) {
 }
 
 }  // namespace
-
-std::string readFileBytes(const std::string& path) {
-    std::string bytes;
-    auto readAll = [&](std::istream& in) {
-        char buffer[65536];
-        while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-            bytes.append(buffer, static_cast<size_t>(in.gcount()));
-            if (bytes.size() > kMaxItemFileBytes)
-                throw CommandError("\"" + path + "\" is too large for a clipboard item.");
-        }
-    };
-    if (path == "-") {
-        readAll(std::cin);
-        return bytes;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw CommandError("The file \"" + path + "\" cannot be read.");
-    readAll(in);
-    if (in.bad()) throw CommandError("The file \"" + path + "\" cannot be read.");
-    return bytes;
-}
 
 std::string toHtmlClipboardFormat(const std::string& html) {
     if (html.rfind("Version:", 0) == 0) return html;
@@ -110,7 +87,7 @@ std::string toHtmlClipboardFormat(const std::string& html) {
     return header + body;
 }
 
-AddArguments readAddArguments(Arguments& args) {
+AddArguments readAddArguments(Arguments& args, CallerFiles& files) {
     AddArguments result;
     result.items = std::make_unique<cb::DataObject>();
     cb::DataObject* items = result.items.get();
@@ -127,28 +104,36 @@ AddArguments readAddArguments(Arguments& args) {
             items->add(std::move(text));
         } else if (option == "--text-file") {
             auto text = std::make_unique<cb::TextItem>();
-            text->setText(platform::utf8ToUtf16(readFileBytes(args.take("--text-file FILE"))));
+            text->setText(platform::utf8ToUtf16(files.read(args.take("--text-file FILE"))));
             items->add(std::move(text));
         } else if (option == "--html") {
             items->add(blockItem<cb::HtmlItem>(
-                toHtmlClipboardFormat(readFileBytes(args.take("--html FILE")))));
+                toHtmlClipboardFormat(files.read(args.take("--html FILE")))));
         } else if (option == "--rtf") {
-            items->add(blockItem<cb::RtfItem>(readFileBytes(args.take("--rtf FILE"))));
+            items->add(blockItem<cb::RtfItem>(files.read(args.take("--rtf FILE"))));
         } else if (option == "--csv") {
-            items->add(blockItem<cb::CsvItem>(readFileBytes(args.take("--csv FILE"))));
+            items->add(blockItem<cb::CsvItem>(files.read(args.take("--csv FILE"))));
         } else if (option == "--image") {
-            items->add(imageItem(args.take("--image FILE")));
+            items->add(imageItem(args.take("--image FILE"), files));
         } else if (option == "--files") {
             std::vector<std::string> paths;
             while (!args.empty() && args.peek().rfind("--", 0) != 0) paths.push_back(args.take("path"));
             if (paths.empty()) throw UsageError("--files needs at least one path");
-            items->add(filesItem(paths));
+            items->add(filesItem(paths, files));
         } else {
             throw UsageError("unknown item \"" + option + "\"");
         }
     }
     if (items->empty()) throw UsageError("add needs at least one item");
     return result;
+}
+
+bool readsStandardInput(const std::vector<std::string>& words) {
+    if (words.empty() || words[0] != "add") return false;
+    for (size_t i = 1; i + 1 < words.size(); ++i)
+        for (const char* option : kFileItemOptions)
+            if (words[i] == option && words[i + 1] == "-") return true;
+    return false;
 }
 
 }  // namespace cli

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/arguments.h"
+#include "cli/caller_files.h"
 #include "model/data_object.h"
 
 namespace cli {
@@ -18,10 +19,11 @@ struct AddArguments {
     std::optional<std::string> list;
     std::optional<std::string> application;
 };
-AddArguments readAddArguments(Arguments& args);
+// The files the items name are read through `files`.
+AddArguments readAddArguments(Arguments& args, CallerFiles& files);
 
-// A file's bytes; "-" is standard input. Throws CommandError when it cannot be read.
-std::string readFileBytes(const std::string& path);
+// Whether the command (its word first) reads standard input: "add" with an item file "-".
+bool readsStandardInput(const std::vector<std::string>& words);
 
 // HTML as the "HTML Format" clipboard format carries it: a header of byte offsets before the
 // document. Bytes that already start with such a header are kept as they are.

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "cli/store.h"
 #include "model/history.h"
 #include "persist/config/app_config.h"
 #include "persist/files/history_file.h"
@@ -10,17 +11,17 @@ namespace cli {
 
 // The data folder's history and configuration as one command sees them: loaded on demand,
 // saved atomically, and an unreadable file kept aside before it is first replaced.
-class Session {
+class Session : public Store {
 public:
     explicit Session(std::filesystem::path folder);
 
-    const std::filesystem::path& folder() const { return folder_; }
-    AppConfig& config();
-    cb::History& history();
+    const std::filesystem::path& folder() const override { return folder_; }
+    AppConfig& config() override;
+    cb::History& history() override;
 
     // False when the file could not be written.
-    bool saveHistory();
-    bool saveConfig();
+    bool saveHistory() override;
+    bool saveConfig() override;
 
 private:
     std::filesystem::path folder_;

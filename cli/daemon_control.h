@@ -1,0 +1,27 @@
+#pragma once
+
+#include "model/record.h"
+
+namespace cb {
+class RecordList;
+}
+
+namespace cli {
+
+// What only the running daemon can do: it owns the clipboard and the desktop. Commands that
+// need it fail when there is none. Called on the daemon's thread.
+class DaemonControl {
+public:
+    virtual ~DaemonControl() = default;
+
+    // Recording the clipboard off and on (option 18).
+    virtual void pause() = 0;
+    virtual void start() = 0;
+    // Puts the record on the clipboard; `list` is the list it was picked from, or null.
+    virtual bool copy(cb::RecordPtr record, const cb::RecordList* list) = 0;
+    // Puts the record on the clipboard and pastes it into the program that has the keyboard
+    // focus; `plain` pastes its text only.
+    virtual bool paste(cb::RecordPtr record, const cb::RecordList* list, bool plain) = 0;
+};
+
+}  // namespace cli
