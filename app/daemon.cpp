@@ -1,0 +1,192 @@
+#include "app/daemon.h"
+
+#include "app/asio_event_loop.h"
+#include "cli/session.h"
+#include "engine/capture_rules.h"
+#include "engine/clipboard_engine.h"
+#include "engine/engine_messages.h"
+#include "engine/engine_services.h"
+#include "model/data_object.h"
+#include "model/history.h"
+#include "model/record_list.h"
+#include "net/notify.h"
+#include "net/sender.h"
+#include "net/server.h"
+#include "persist/config/app_config.h"
+#include "persist/config/option_keys.h"
+#include "platform/x11/connection.h"
+#include "platform/x11/x11_desktop.h"
+
+namespace app {
+
+// The network threads' posts, brought to the daemon's thread.
+class Daemon::NetTarget final : public net::MessageTarget {
+public:
+    NetTarget(asio::io_context& io, Daemon& daemon) : io_(io), daemon_(&daemon) {}
+    void post(unsigned message, uintptr_t wParam, intptr_t) override {
+        if (message != net::kMsgNetNotify) return;
+        asio::post(io_, [this, wParam] {
+            if (daemon_) daemon_->onNetNotify(wParam);
+        });
+    }
+    void detach() { daemon_ = nullptr; }
+
+private:
+    asio::io_context& io_;
+    Daemon* daemon_;
+};
+
+// Each captured record goes to the automatic-send hosts on transfers of their own.
+class Daemon::AutoSend final : public engine::AutoSendTarget {
+public:
+    bool sendRecord(const NetworkAddress& host, const cb::RecordPtr& record) override {
+        return record && net::sendToHosts(*record, {host}) == 1;
+    }
+};
+
+Daemon::Daemon(asio::io_context& io, DaemonSettings settings, std::ostream& log)
+    : io_(io), settings_(std::move(settings)), log_(log) {}
+
+Daemon::~Daemon() {
+    if (netTarget_) netTarget_->detach();
+    if (server_) server_->setNotifyTarget(nullptr);
+    if (engine_) engine_->stop();
+    // The engine refers to the desktop, the desktop to the connection, the connection to the loop.
+    engine_.reset();
+    desktop_.reset();
+    if (loop_) loop_->unwatch();
+    connection_.reset();
+}
+
+bool Daemon::start(std::string& error) {
+    loop_ = std::make_unique<AsioEventLoop>(io_);
+    connection_ = platform::x11::Connection::open(
+        *loop_, settings_.display.empty() ? nullptr : settings_.display.c_str(), &error);
+    if (!connection_) return false;
+    loop_->watch(connection_->fd(), [this] { connection_->processPendingEvents(); });
+    connection_->setOnLost([this] {
+        log_ << "quillet daemon: the connection to the X display was lost; saving and ending.\n";
+        shutdown();
+    });
+
+    platform::x11::X11DesktopOptions desktopOptions;
+    desktopOptions.serveAfterExit = settings_.serveAfterExit;
+    desktop_ = std::make_unique<platform::x11::X11Desktop>(*connection_, desktopOptions);
+    desktop_->setOnOwnerGone([this](uint64_t serial) { onOwnerGone(serial); });
+
+    session_ = std::make_unique<cli::Session>(settings_.dataFolder);
+    AppConfig& config = session_->config();
+    cb::History& history = session_->history();
+
+    engine_ = std::make_unique<ClipboardEngine>(*desktop_, config, history);
+    autoSend_ = std::make_unique<AutoSend>();
+    engine_->setAutoSendTarget(autoSend_.get());
+    const platform::WindowHandle mainWindow = desktop_->createWindow(
+        u"QuilletMainWindow",
+        [this](uint32_t message, uintptr_t wParam, intptr_t lParam) { return onMainWindowMessage(message, wParam, lParam); });
+    engine_->start(mainWindow);
+
+    server_ = std::make_unique<net::Server>(config);
+    netTarget_ = std::make_shared<NetTarget>(io_, *this);
+    server_->setNotifyTarget(netTarget_);
+    configChanged();
+    running_ = true;
+    return true;
+}
+
+void Daemon::shutdown() {
+    if (shutDown_) return;
+    shutDown_ = true;
+    running_ = false;
+    if (engine_ && connection_ && !connection_->lost()) engine_->stop();
+    if (server_) server_->shutdown();
+    if (autosave_) autosave_->cancel();
+    if (session_) {
+        if (!saveHistoryNow()) log_ << "quillet daemon: the history could not be saved.\n";
+        if (!session_->saveConfig()) log_ << "quillet daemon: the configuration could not be saved.\n";
+    }
+    io_.stop();
+}
+
+intptr_t Daemon::onMainWindowMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+    if (!engine_) return 0;
+    const cb::RecordPtr before = engine_->lastRecord();
+    intptr_t result = 0;
+    const bool handled = engine_->handleMessage(message, wParam, lParam, result);
+    if (message == engine::WM_CAPTURE_CLIPBOARD) afterCapture(before);
+    return handled ? result : 0;
+}
+
+void Daemon::afterCapture(const cb::RecordPtr& before) {
+    const cb::RecordPtr& now = engine_->lastRecord();
+    if (now && now != before) {
+        capturedSerial_ = desktop_->snapshotSerial();
+        historyChanged();
+        return;
+    }
+    // Copied again: the record stands already, and it is what the clipboard holds.
+    const cb::DataObject* last = engine_->lastCaptured();
+    if (!last) return;
+    cb::Record scratch;
+    cb::DataObject items;
+    if (engine_->readClipboard(scratch, items) && engine::sameContent(items, *last))
+        capturedSerial_ = desktop_->snapshotSerial();
+}
+
+void Daemon::onOwnerGone(uint64_t serial) {
+    // The program that held the clipboard is gone and took its content with it. What it held is
+    // the record we captured from it: put that back, so the copy outlives the program.
+    if (serial == 0 || serial != capturedSerial_ || !engine_->lastRecord()) return;
+    if (!session_->config().getBool(kOptRecording, true)) return;
+    engine_->writeRecord(engine_->lastRecord(), session_->history().listeningList());
+}
+
+void Daemon::onNetNotify(uintptr_t code) {
+    if (!server_ || shutDown_) return;
+    if (server_->drain(code, session_->history())) historyChanged();
+}
+
+bool Daemon::pause() {
+    engine_->pause();
+    return true;
+}
+
+bool Daemon::resume() {
+    engine_->resume();
+    return true;
+}
+
+bool Daemon::copy(const cb::RecordPtr& record, const cb::RecordList* list) {
+    return engine_->writeRecord(record, list);
+}
+
+void Daemon::configChanged() {
+    if (!server_ || shutDown_) return;
+    const AppConfig& config = session_->config();
+    const bool wanted = config.getBool(kOptReceiveEnabled, false);
+    const int port = config.getInt(kOptServerPort, 0);
+    if (wanted != server_->running() || (wanted && port != receivePort_)) {
+        receivePort_ = port;
+        server_->update();
+        if (wanted && !server_->running())
+            log_ << "quillet daemon: cannot receive records: " << server_->lastError() << '\n';
+    }
+}
+
+void Daemon::historyChanged() {
+    if (shutDown_ || !session_->config().getBool(kOptSaveRecords, true)) return;
+    if (!autosave_) autosave_.emplace(io_);
+    autosave_->expires_after(settings_.autosaveDelay);  // a later change moves the save on
+    autosave_->async_wait([this](const std::error_code& ec) {
+        if (ec) return;
+        if (!saveHistoryNow()) log_ << "quillet daemon: the history could not be saved.\n";
+    });
+}
+
+bool Daemon::saveHistoryNow() {
+    if (!session_->config().getBool(kOptSaveRecords, true)) return true;
+    if (autosave_) autosave_->cancel();
+    return session_->saveHistory();
+}
+
+}  // namespace app

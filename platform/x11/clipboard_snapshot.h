@@ -1,0 +1,42 @@
+#pragma once
+
+// What another program's clipboard content becomes for the engine: a read-only data object that
+// offers Windows formats made from the owner's targets, in the order the owner lists them, each
+// rendered on global memory from bytes read once. Pure: no X connection is needed.
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "platform/data_transfer.h"
+#include "platform/x11/clipboard_conversions.h"
+
+namespace platform::x11 {
+
+// The bytes of one clipboard format.
+struct ClipData {
+    ClipFormat format = 0;
+    std::string bytes;
+    bool operator==(const ClipData&) const = default;
+};
+
+// A data object that offers exactly these formats, in this order, on TYMED_HGLOBAL.
+Ref<IDataObject> makeMemoryDataObject(std::vector<ClipData> formats);
+
+// What the owner gave for one Windows format: the target that answered and its bytes.
+struct ReadFormat {
+    WinFormat format;
+    std::string target;
+    std::string data;
+};
+
+// The formats offered to the engine for what was read: each read converted to its Windows
+// format (one that does not convert is left out), with CF_TEXT made from the text and offered
+// right after CF_UNICODETEXT, as the desktop synthesises it.
+std::vector<ClipData> snapshotFormats(std::span<const ReadFormat> reads);
+
+// The bytes of a data object's formats that an X11 owner can serve, in the object's order.
+// Formats it cannot render on global memory are left out.
+std::vector<FormatData> renderForTargets(IDataObject& data);
+
+}  // namespace platform::x11
