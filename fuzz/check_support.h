@@ -4,7 +4,7 @@
 // and byte helpers.
 
 #include <cstdint>
-#include <sstream>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>

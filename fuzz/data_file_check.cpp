@@ -9,7 +9,6 @@
 #include "fuzz/check_support.h"
 #include "model/history.h"
 #include "model/record_list.h"
-#include "model/search_list.h"
 #include "persist/archive/error.h"
 #include "persist/config/app_config.h"
 #include "persist/files/config_file.h"

@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -30,6 +29,7 @@
 #include "net/trust.h"
 #include "persist/config/app_config.h"
 #include "persist/config/option_keys.h"
+#include "platform/text_codec.h"
 
 namespace quillet::fuzz {
 
