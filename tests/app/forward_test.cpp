@@ -1,0 +1,140 @@
+// The quillet program finds the daemon of its display through XDG_RUNTIME_DIR and DISPLAY, and
+// runs its command there when the daemon keeps the same data folder; otherwise on the files.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+
+#include "model/block_items.h"
+#include "model/data_object.h"
+#include "tests/app/control_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int status;
+    std::string out, err;
+};
+
+class Forwarding : public testsupport::ControlServerTest {
+protected:
+    static std::string quote(const std::string& word) {
+        std::string q = "'";
+        for (char c : word) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return q + "'";
+    }
+
+    // The program in `cwd`, for this fixture's display, with `input` on its standard input.
+    Result quillet(const std::vector<std::string>& words, const std::string& input = "",
+                   const fs::path& cwd = "/", const std::string& environment = "") {
+        std::string command = "cd " + quote(cwd.string()) + " && printf %s " + quote(input) +
+                              " | env -u QUILLET_NO_DAEMON XDG_RUNTIME_DIR=" + quote(folder.string()) +
+                              " DISPLAY=:77.0 " + environment + " " + quote(QUILLET_BINARY);
+        for (const auto& w : words) command += " " + quote(w);
+        command += " 2>" + quote((folder / "stderr").string());
+        FILE* pipe = ::popen(command.c_str(), "r");
+        Result r{-1, {}, {}};
+        std::array<char, 4096> buffer;
+        size_t n;
+        while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) r.out.append(buffer.data(), n);
+        const int status = ::pclose(pipe);
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.err = contents(folder / "stderr");
+        return r;
+    }
+    Result atData(std::vector<std::string> words, const std::string& input = "",
+                  const fs::path& cwd = "/") {
+        words.insert(words.begin(), {"--data-dir", data.string()});
+        return quillet(words, input, cwd);
+    }
+
+    std::vector<std::string> liveTexts() {
+        return onServer([this] {
+            std::vector<std::string> texts;
+            for (const auto& r : store->history().at(0)->records()) texts.push_back(r->textUtf8());
+            return texts;
+        });
+    }
+    size_t requestCount() {
+        return onServer([this] { return requests.size(); });
+    }
+};
+
+TEST_F(Forwarding, ACommandOfTheProgramRunsInTheDaemon) {
+    startServer();
+    const auto added = atData({"add", "--text", "hi"});
+    EXPECT_EQ(added.status, 0) << added.err;
+    EXPECT_EQ(liveTexts(), std::vector<std::string>{"hi"});
+    EXPECT_FALSE(fs::exists(data));  // the program wrote nothing itself
+
+    // Relative names are the caller's, and so is standard input.
+    fs::create_directory(folder / "caller");
+    write(folder / "caller" / "t.csv", "a,b\r\n");
+    ASSERT_EQ(atData({"add", "--text-file", "-", "--csv", "t.csv"}, "typed", folder / "caller").status, 0);
+    EXPECT_EQ(liveTexts(), (std::vector<std::string>{"typed", "hi"}));
+    const std::string csv = onServer([this] {
+        const cb::RecordList& main = *store->history().at(0);
+        const auto items = main.at(0)->rebuildItems(&main);
+        return std::string(dynamic_cast<const cb::SimpleItem&>(*items->items().at(1)).block().data(), 5);
+    });
+    EXPECT_EQ(csv, "a,b\r\n");
+
+    // Status, output and errors come back as the daemon's command gave them.
+    const auto listed = atData({"records", "Main"});
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_NE(listed.out.find("\ttyped\n"), std::string::npos) << listed.out;
+    EXPECT_EQ(atData({"copy", "Main", "1"}).status, 0);
+    EXPECT_EQ(onServer([this] { return daemon.calls; }), "copy hi;");
+    const auto missing = atData({"--json", "records", "Nope"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err, "quillet: There is no record list \"Nope\".\n");
+    EXPECT_TRUE(onServer([this] { return requests.back().json; }));
+    EXPECT_FALSE(fs::exists(data));
+}
+
+TEST_F(Forwarding, AnotherDataFolderRunsOnItsOwnFiles) {
+    startServer();
+    const fs::path other = folder / "other";
+    const auto added = quillet({"--data-dir", other.string(), "add", "--text", "local"});
+    EXPECT_EQ(added.status, 0) << added.err;
+    EXPECT_TRUE(fs::exists(other / "quillet_history"));
+    EXPECT_TRUE(liveTexts().empty());
+    EXPECT_EQ(requestCount(), 1u);  // asked, and told "not mine"
+    // Run on the files, a command that needs the daemon has none.
+    const auto copied = quillet({"--data-dir", other.string(), "copy", "Main", "0"});
+    EXPECT_EQ(copied.status, 1);
+    EXPECT_EQ(copied.err, "quillet: No quillet daemon is running; start one with \"quillet daemon\".\n");
+}
+
+TEST_F(Forwarding, HelpVersionAndTheVariableStayInTheProgram) {
+    startServer();
+    EXPECT_EQ(atData({"--version"}).out, "quillet 4.0.803\n");
+    EXPECT_EQ(atData({"--help"}).status, 0);
+    EXPECT_EQ(atData({"--frobnicate"}).status, 2);
+    EXPECT_EQ(requestCount(), 0u);
+    const auto local = quillet({"--data-dir", data.string(), "add", "--text", "x"}, "", "/",
+                               "QUILLET_NO_DAEMON=1");
+    EXPECT_EQ(local.status, 0) << local.err;
+    EXPECT_TRUE(fs::exists(data / "quillet_history"));
+    EXPECT_EQ(requestCount(), 0u);
+    EXPECT_TRUE(liveTexts().empty());
+}
+
+TEST_F(Forwarding, WithoutADaemonTheFilesAreUsed) {
+    // A socket file that nobody listens on, as a daemon that died leaves it.
+    { asio::local::stream_protocol::acceptor dead(io, asio::local::stream_protocol::endpoint(socket.string())); }
+    ASSERT_TRUE(fs::exists(socket));
+    const auto added = atData({"add", "--text-file", "-"}, "piped");
+    EXPECT_EQ(added.status, 0) << added.err;
+    EXPECT_NE(atData({"records", "Main"}).out.find("\tpiped\n"), std::string::npos);
+    const auto paused = atData({"pause"});
+    EXPECT_EQ(paused.status, 1);
+    EXPECT_EQ(paused.err, "quillet: No quillet daemon is running; start one with \"quillet daemon\".\n");
+}
+
+}  // namespace
