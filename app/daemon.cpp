@@ -2,13 +2,17 @@
 
 #include "app/asio_event_loop.h"
 #include "cli/session.h"
+#include <boost/make_shared.hpp>
+
 #include "engine/capture_rules.h"
+#include "engine/clipboard_writer.h"
 #include "engine/clipboard_engine.h"
 #include "engine/engine_messages.h"
 #include "engine/engine_services.h"
 #include "model/data_object.h"
 #include "model/history.h"
 #include "model/record_list.h"
+#include "model/text_item.h"
 #include "net/notify.h"
 #include "net/sender.h"
 #include "net/server.h"
@@ -146,18 +150,38 @@ void Daemon::onNetNotify(uintptr_t code) {
     if (server_->drain(code, session_->history())) historyChanged();
 }
 
-bool Daemon::pause() {
+AppConfig& Daemon::config() { return session_->config(); }
+cb::History& Daemon::history() { return session_->history(); }
+
+bool Daemon::saveConfig() {
+    const bool saved = session_->saveConfig();
+    configChanged();
+    return saved;
+}
+
+void Daemon::pause() {
     engine_->pause();
-    return true;
+    session_->saveConfig();
 }
 
-bool Daemon::resume() {
+void Daemon::start() {
     engine_->resume();
-    return true;
+    session_->saveConfig();
 }
 
-bool Daemon::copy(const cb::RecordPtr& record, const cb::RecordList* list) {
-    return engine_->writeRecord(record, list);
+bool Daemon::copy(cb::RecordPtr record, const cb::RecordList* list) { return engine_->writeRecord(record, list); }
+
+bool Daemon::paste(cb::RecordPtr record, const cb::RecordList* list, bool plain) {
+    if (plain) {
+        // The text alone, as a record of its own that no list holds.
+        const std::unique_ptr<cb::DataObject> items = record->rebuildItems(list);
+        const cb::TextItem* text = items ? items->findFirst<cb::TextItem>() : nullptr;
+        if (!text) return false;
+        auto textOnly = boost::make_shared<cb::Record>();
+        if (!cb::makeTextOnlyRecord(*textOnly, text->text())) return false;
+        return engine_->pasteRecord(textOnly, nullptr);
+    }
+    return engine_->pasteRecord(record, list);
 }
 
 void Daemon::configChanged() {

@@ -15,6 +15,8 @@
 #include <ostream>
 #include <string>
 
+#include "cli/daemon_control.h"
+#include "cli/store.h"
 #include "model/record.h"
 
 class ClipboardEngine;
@@ -49,7 +51,7 @@ struct DaemonSettings {
     bool serveAfterExit = true;
 };
 
-class Daemon {
+class Daemon final : public cli::Store, public cli::DaemonControl {
 public:
     Daemon(asio::io_context& io, DaemonSettings settings, std::ostream& log);
     ~Daemon();
@@ -63,12 +65,22 @@ public:
     // configuration, and stops the io_context. Safe to call twice.
     void shutdown();
 
-    // What the command line's commands reach while the daemon runs.
-    cli::Session& session() { return *session_; }
-    bool pause();
-    bool resume();
-    bool copy(const cb::RecordPtr& record, const cb::RecordList* list);
-    // After a command changed the configuration: receiving follows option 17.
+    // ---- what the command line's commands reach while the daemon runs
+
+    // The live history and configuration. Saving the history writes it now; saving the
+    // configuration writes it and makes receiving follow option 17.
+    const std::filesystem::path& folder() const override { return settings_.dataFolder; }
+    AppConfig& config() override;
+    cb::History& history() override;
+    bool saveHistory() override { return saveHistoryNow(); }
+    bool saveConfig() override;
+
+    void pause() override;
+    void start() override;
+    bool copy(cb::RecordPtr record, const cb::RecordList* list) override;
+    bool paste(cb::RecordPtr record, const cb::RecordList* list, bool plain) override;
+
+    // Receiving follows option 17 and the port of option 22.
     void configChanged();
     // After a command or a delivery changed the history: saved after the delay.
     void historyChanged();

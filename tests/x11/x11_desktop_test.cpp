@@ -197,6 +197,21 @@ TEST_F(X11Engine, OurWriteIsServedAndNotCapturedAgain) {
     EXPECT_EQ(list().count(), 2u);
 }
 
+TEST_F(X11Engine, AStoredPictureIsServedAsPng) {
+    config_.setBool(recordOptionKey(1005), true);
+    copyWithXclip("image/png", x11test::kRgbPng);
+    ASSERT_TRUE(waitForRecords(1));
+    copyWithXclip("UTF8_STRING", "text after");
+    ASSERT_TRUE(waitForRecords(2));
+    ASSERT_TRUE(engine_->writeRecord(list().records()[1], &list()));
+    const std::optional<std::string> targets = pasteWithXclip("TARGETS");
+    ASSERT_TRUE(targets);
+    EXPECT_NE(targets->find("image/png"), std::string::npos) << *targets;
+    const std::optional<std::string> png = pasteWithXclip("image/png");
+    ASSERT_TRUE(png);
+    EXPECT_EQ(imageToDib("image/png", *png), imageToDib("image/png", x11test::kRgbPng));
+}
+
 TEST_F(X11Engine, WhenTheOwnerExitsWeTakeTheClipboardBack) {
     desktop_->setOnOwnerGone([this](uint64_t) { engine_->writeRecord(engine_->lastRecord(), &list()); });
     ChildProcess& xclip = copyWithXclip("UTF8_STRING", "outlives");

@@ -1,0 +1,272 @@
+// `quillet daemon` on a real X server (Xvfb and openbox of the test's own) with real other
+// programs copying and pasting (xclip): what they copy lands in the history on disk, records go
+// back on the clipboard with `quillet copy`, a copy outlives the program it came from, and
+// there is one daemon per display. Skipped where Xvfb or xclip is not installed.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "model/bitmap_item.h"
+#include "model/block_items.h"
+#include "model/data_object.h"
+#include "model/history.h"
+#include "model/record_list.h"
+#include "model/text_item.h"
+#include "persist/files/data_folder.h"
+#include "persist/files/history_file.h"
+#include "platform/x11/clipboard_conversions.h"
+#include "platform/x11/connection.h"
+#include "platform/x11/poll_loop.h"
+#include "platform/x11/selection_owner.h"
+#include "tests/x11/sample_pictures.h"
+#include "tests/x11/x11_test_support.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using x11test::ChildProcess;
+namespace fs = std::filesystem;
+
+constexpr auto kLimit = 15s;
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = kLimit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+class Daemon : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (x11test::findProgram("Xvfb").empty()) GTEST_SKIP() << "Xvfb is not installed";
+        if (x11test::findProgram("xclip").empty()) GTEST_SKIP() << "xclip is not installed";
+        std::string error;
+        xvfb_ = x11test::Xvfb::start(&error);
+        ASSERT_TRUE(xvfb_) << error;
+        if (!x11test::findProgram("openbox").empty())
+            windowManager_ = ChildProcess::spawn({"openbox", "--sm-disable"}, xvfb_->display());
+        data_ = fs::path(dir_.path()) / "data";
+        runtime_ = fs::path(dir_.path()) / "runtime";
+        fs::create_directories(data_);
+        fs::create_directories(runtime_);
+        fs::permissions(runtime_, fs::perms::owner_all);
+        ::setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+        ::unsetenv("QUILLET_NO_DAEMON");
+        daemon_ = startDaemon("daemon.out");
+        ASSERT_TRUE(daemon_);
+        ASSERT_TRUE(waitFor([&] { return x11test::TempDir::read(dir_.path() + "/daemon.out").find("recording") != std::string::npos; }))
+            << "the daemon did not start: " << x11test::TempDir::read(dir_.path() + "/daemon.out");
+    }
+
+    void TearDown() override {
+        programs_.clear();
+        daemon_.reset();
+        windowManager_.reset();
+        xvfb_.reset();  // ends whatever still serves the clipboard on it
+    }
+
+    std::unique_ptr<ChildProcess> startDaemon(const std::string& output) {
+        return ChildProcess::spawn({QUILLET_BINARY, "--data-dir", data_.string(), "daemon"}, xvfb_->display(), {},
+                                   dir_.path() + "/" + output);
+    }
+
+    // A command line run while the daemon runs: its status, and what it printed.
+    std::pair<int, std::string> quillet(const std::vector<std::string>& words) {
+        const std::string out = dir_.path() + "/cmd" + std::to_string(++outputs_);
+        std::vector<std::string> argv{QUILLET_BINARY, "--data-dir", data_.string()};
+        argv.insert(argv.end(), words.begin(), words.end());
+        auto p = ChildProcess::spawn(argv, xvfb_->display(), {}, out);
+        if (!p || !waitFor([&] { return p->exited(); })) return {-1, {}};
+        return {p->exitCode(), x11test::TempDir::read(out)};
+    }
+
+    ChildProcess& copyWithXclip(const std::string& target, const std::string& bytes) {
+        const std::string input = dir_.write("in" + std::to_string(programs_.size()), bytes);
+        auto p = ChildProcess::spawn({"xclip", "-selection", "clipboard", "-t", target, "-i", "-quiet"},
+                                     xvfb_->display(), input, {});
+        EXPECT_TRUE(p);
+        programs_.push_back(std::move(p));
+        return *programs_.back();
+    }
+
+    std::optional<std::string> pasteWithXclip(const std::string& target) {
+        const std::string out = dir_.path() + "/paste" + std::to_string(++outputs_);
+        auto p = ChildProcess::spawn({"xclip", "-selection", "clipboard", "-o", "-t", target}, xvfb_->display(), {},
+                                     out);
+        if (!p || !waitFor([&] { return p->exited(); }) || p->exitCode() != 0) return std::nullopt;
+        return x11test::TempDir::read(out);
+    }
+
+    // The history as the daemon last saved it.
+    std::unique_ptr<cb::History> savedHistory() {
+        auto history = std::make_unique<cb::History>();
+        persist::loadHistoryAtStart(*history, data_ / persist::kHistoryFileName);
+        return history;
+    }
+
+    size_t savedCount() {
+        auto h = savedHistory();
+        return h->listeningList() ? h->listeningList()->count() : 0;
+    }
+
+    // Waits until the saved history's listening list holds n records; its items of the newest.
+    std::unique_ptr<cb::DataObject> waitForSavedRecords(size_t n, std::chrono::milliseconds limit = kLimit) {
+        std::unique_ptr<cb::History> h;
+        if (!waitFor(
+                [&] {
+                    h = savedHistory();
+                    return h->listeningList() && h->listeningList()->count() >= n;
+                },
+                limit))
+            return nullptr;
+        return h->listeningList()->records()[0]->rebuildItems(nullptr);
+    }
+
+    x11test::TempDir dir_;
+    std::unique_ptr<x11test::Xvfb> xvfb_;
+    std::unique_ptr<ChildProcess> windowManager_;
+    fs::path data_, runtime_;
+    std::unique_ptr<ChildProcess> daemon_;
+    std::vector<std::unique_ptr<ChildProcess>> programs_;
+    int outputs_ = 0;
+};
+
+std::string blockText(const cb::SimpleItem& item) { return std::string(item.block().data(), item.block().size()); }
+
+TEST_F(Daemon, WhatProgramsCopyIsOnDiskWithTheRightItems) {
+    copyWithXclip("UTF8_STRING", "plain text");
+    auto text = waitForSavedRecords(1);
+    ASSERT_TRUE(text);
+    ASSERT_NE(text->findFirst<cb::TextItem>(), nullptr);
+    EXPECT_EQ(text->findFirst<cb::TextItem>()->text(), u"plain text");
+
+    copyWithXclip("text/html", "<p>para</p>");
+    auto html = waitForSavedRecords(2);
+    ASSERT_TRUE(html && html->findFirst<cb::HtmlItem>());
+    const std::string header = blockText(*html->findFirst<cb::HtmlItem>());
+    EXPECT_EQ(header.rfind("Version:", 0), 0u) << header;
+    EXPECT_NE(header.find("<!--StartFragment--><p>para</p><!--EndFragment-->"), std::string::npos) << header;
+
+    // Pictures are recorded once switched on; the setting goes to the running daemon.
+    ASSERT_EQ(quillet({"config", "set", "1005", "1"}).first, 0);
+    copyWithXclip("image/png", x11test::kRgbPng);
+    auto picture = waitForSavedRecords(3);
+    ASSERT_TRUE(picture && picture->findFirst<cb::BitmapItem>());
+    EXPECT_EQ(std::string(picture->findFirst<cb::BitmapItem>()->png().data(), 4), "\x89PNG");
+
+    // A file manager's copy of files it will move: the list and the effect.
+    platform::x11::PollLoop loop;
+    auto other = platform::x11::Connection::open(loop, xvfb_->display().c_str());
+    ASSERT_TRUE(other);
+    loop.watch(other->fd(), [&] { other->processPendingEvents(); });
+    platform::x11::SelectionOwner files(*other, "CLIPBOARD");
+    ASSERT_TRUE(files.own({{"x-special/gnome-copied-files", "cut\nfile:///tmp/a%20b.txt"},
+                           {"text/uri-list", "file:///tmp/a%20b.txt\r\n"}}));
+    std::unique_ptr<cb::DataObject> moved;
+    loop.runUntil([&] { return (moved = waitForSavedRecords(4, 0ms)) != nullptr; }, kLimit, 100ms);
+    ASSERT_TRUE(moved);
+    ASSERT_TRUE(moved->findFirst<cb::FilesItem>());
+    EXPECT_EQ(platform::x11::dropFilesNames(blockText(*moved->findFirst<cb::FilesItem>())),
+              std::vector<std::string>{"/tmp/a b.txt"});
+    ASSERT_TRUE(moved->findFirst<cb::PreferredDropEffect>());
+    EXPECT_EQ(platform::x11::readDropEffect(blockText(*moved->findFirst<cb::PreferredDropEffect>())),
+              platform::x11::kDropEffectMove);
+    loop.unwatch(other->fd());
+}
+
+TEST_F(Daemon, CopiesTwiceOnceAndLeavesSecretsAlone) {
+    copyWithXclip("UTF8_STRING", "again");
+    ASSERT_TRUE(waitForSavedRecords(1));
+    copyWithXclip("UTF8_STRING", "again");
+    // A password manager's copy, then an ordinary one that shows both were seen.
+    platform::x11::PollLoop loop;
+    auto other = platform::x11::Connection::open(loop, xvfb_->display().c_str());
+    ASSERT_TRUE(other);
+    loop.watch(other->fd(), [&] { other->processPendingEvents(); });
+    platform::x11::SelectionOwner secret(*other, "CLIPBOARD");
+    ASSERT_TRUE(secret.own({{"x-kde-passwordManagerHint", "secret"}, {"UTF8_STRING", "hunter2"}}));
+    loop.runUntil([] { return false; }, 1500ms);
+    secret.disown();
+    other->flush();
+    copyWithXclip("UTF8_STRING", "after");
+    auto newest = waitForSavedRecords(2);
+    ASSERT_TRUE(newest);
+    EXPECT_EQ(newest->findFirst<cb::TextItem>()->text(), u"after");
+    EXPECT_EQ(savedCount(), 2u);
+    loop.unwatch(other->fd());
+}
+
+TEST_F(Daemon, CopyPutsTheStoredRecordBackAndIsNotCapturedAgain) {
+    ASSERT_EQ(quillet({"config", "set", "1005", "1"}).first, 0);
+    copyWithXclip("text/html", "<b>stored</b>");
+    ASSERT_TRUE(waitForSavedRecords(1));
+    copyWithXclip("image/png", x11test::kRgbPng);
+    ASSERT_TRUE(waitForSavedRecords(2));
+    copyWithXclip("UTF8_STRING", "last");
+    ASSERT_TRUE(waitForSavedRecords(3));
+
+    ASSERT_EQ(quillet({"copy", "0", "2"}).first, 0);
+    const std::optional<std::string> targets = pasteWithXclip("TARGETS");
+    ASSERT_TRUE(targets);
+    EXPECT_NE(targets->find("text/html"), std::string::npos) << *targets;
+    // The markup as stored, without the Windows header.
+    const std::optional<std::string> markup = pasteWithXclip("text/html");
+    ASSERT_TRUE(markup);
+    EXPECT_EQ(markup->find("Version:"), std::string::npos) << *markup;
+    EXPECT_NE(markup->find("<!--StartFragment--><b>stored</b><!--EndFragment-->"), std::string::npos) << *markup;
+
+    // The list moves what is picked to its front: the picture is last now.
+    ASSERT_EQ(quillet({"copy", "0", "2"}).first, 0);
+    const std::optional<std::string> png = pasteWithXclip("image/png");
+    ASSERT_TRUE(png);
+    // The same picture: the pixels as stored, whatever the PNG encoder's choices.
+    EXPECT_EQ(platform::x11::imageToDib("image/png", *png), platform::x11::imageToDib("image/png", x11test::kRgbPng));
+
+    std::this_thread::sleep_for(2500ms);
+    EXPECT_EQ(savedCount(), 3u);
+}
+
+TEST_F(Daemon, ACopyOutlivesTheProgramItCameFrom) {
+    ChildProcess& xclip = copyWithXclip("UTF8_STRING", "still here");
+    ASSERT_TRUE(waitForSavedRecords(1));
+    xclip.stop();
+    std::optional<std::string> text;
+    EXPECT_TRUE(waitFor([&] { return (text = pasteWithXclip("UTF8_STRING")) && *text == "still here"; }))
+        << text.value_or("(nothing)");
+}
+
+TEST_F(Daemon, ASecondDaemonLeavesTheFirstRunning) {
+    auto second = startDaemon("second.out");
+    ASSERT_TRUE(second);
+    ASSERT_TRUE(waitFor([&] { return second->exited(); }));
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_FALSE(daemon_->exited());
+    copyWithXclip("UTF8_STRING", "first still records");
+    EXPECT_TRUE(waitForSavedRecords(1));
+}
+
+TEST_F(Daemon, AtExitTheHistoryIsSavedAndOurContentStaysServed) {
+    copyWithXclip("UTF8_STRING", "kept");
+    ASSERT_TRUE(waitForSavedRecords(1));
+    ASSERT_EQ(quillet({"copy", "0", "0"}).first, 0);
+    programs_.clear();  // xclip has lost the clipboard to us and exited; nothing else serves it
+    ::kill(daemon_->pid(), SIGTERM);
+    ASSERT_TRUE(waitFor([&] { return daemon_->exited(); }));
+    EXPECT_EQ(daemon_->exitCode(), 0);
+    EXPECT_EQ(pasteWithXclip("UTF8_STRING"), "kept");
+    EXPECT_EQ(savedCount(), 1u);
+}
+
+}  // namespace
