@@ -14,11 +14,16 @@
 
 #include "platform/clipboard_formats.h"
 #include "platform/text_codec.h"
+#include "platform/x11/focus_tracker.h"
+#include "platform/x11/key_injector.h"
+#include "platform/x11/paste_keys.h"
 #include "platform/x11/poll_loop.h"
 #include "platform/x11/selection_monitor.h"
 #include "platform/x11/selection_owner.h"
 #include "platform/x11/selection_reader.h"
+#include "platform/x11/window_activation.h"
 #include "platform/x11/window_process.h"
+#include "platform/x11/window_queries.h"
 
 namespace platform::x11 {
 
@@ -33,27 +38,6 @@ bool endsRead(ReadStatus status) {
 }
 
 }  // namespace
-
-// Follows the window that has the input focus, for the capture's fallback when the owner's
-// program is unknown.
-class X11Desktop::SimpleFocus final : public FocusHelper {
-public:
-    explicit SimpleFocus(X11Desktop& desktop) : desktop_(desktop) {}
-    int32_t initialize(WindowHandle, WindowHandle focus) override {
-        last_ = focus;
-        return 0;
-    }
-    int32_t uninitialize() override { return 0; }
-    void updateTrayWindow(WindowHandle) override {}
-    WindowHandle globalFocusWindow() const override {
-        const WindowHandle now = desktop_.foregroundWindow();
-        return now != kNoWindow && !isOwn(now) ? now : last_;
-    }
-
-private:
-    X11Desktop& desktop_;
-    WindowHandle last_ = kNoWindow;
-};
 
 // One read of a new content: TARGETS, our tag or the password hint, then each wanted format,
 // trying a format's targets best first.
@@ -154,12 +138,16 @@ X11Desktop::X11Desktop(Connection& connection, X11DesktopOptions options)
     reader_ = std::make_unique<SelectionReader>(connection_, "CLIPBOARD", read);
     owner_ = std::make_unique<SelectionOwner>(connection_, "CLIPBOARD");
     owner_->setOnLost([this] { ownData_.reset(); });
-    focus_ = std::make_unique<SimpleFocus>(*this);
+    primary_ = std::make_unique<SelectionOwner>(connection_, "PRIMARY");
+    injector_ = std::make_unique<KeyInjector>(connection_);
+    focus_ = std::make_unique<FocusTracker>(connection_);
 }
 
 X11Desktop::~X11Desktop() {
     alive_.reset();
     capture_.reset();
+    focus_.reset();
+    injector_.reset();
     for (auto& [key, timer] : timers_) connection_.loop().cancelTimer(timer);
 }
 
@@ -232,12 +220,7 @@ std::u16string X11Desktop::className(WindowHandle window, size_t maxChars) const
     if (const OwnWindow* w = own(window)) {
         name = w->className;
     } else if (window != kNoWindow && !isOwn(window) && !connection_.lost()) {
-        XClassHint hint{nullptr, nullptr};
-        if (XGetClassHint(connection_.display(), xid(window), &hint) != 0) {
-            if (hint.res_class) name = utf8ToUtf16(hint.res_class);
-            if (hint.res_name) XFree(hint.res_name);
-            if (hint.res_class) XFree(hint.res_class);
-        }
+        name = utf8ToUtf16(windowClass(connection_, xid(window)));
     }
     if (name.size() > maxChars) name.resize(maxChars);
     return name;
@@ -262,19 +245,12 @@ WindowHandle X11Desktop::findWindow(std::u16string_view className) const {
 
 WindowHandle X11Desktop::foregroundWindow() const {
     if (connection_.lost()) return kNoWindow;
-    Window focus = None;
-    int revert = 0;
-    XGetInputFocus(connection_.display(), &focus, &revert);
-    if (focus == None || focus == PointerRoot) return kNoWindow;
-    return static_cast<WindowHandle>(static_cast<uintptr_t>(focus));
+    return static_cast<WindowHandle>(static_cast<uintptr_t>(activeWindow(connection_)));
 }
 
 bool X11Desktop::setForegroundWindow(WindowHandle window) {
     if (!isWindow(window) || isOwn(window) || connection_.lost()) return false;
-    XRaiseWindow(connection_.display(), xid(window));
-    XSetInputFocus(connection_.display(), xid(window), RevertToParent, CurrentTime);
-    connection_.flush();
-    return true;
+    return activateWindow(connection_, xid(window));
 }
 
 std::optional<GuiThreadInfo> X11Desktop::guiThreadInfo(ThreadId thread) const {
@@ -543,10 +519,20 @@ std::u16string X11Desktop::processExecutablePath(ProcessId process) const {
     return utf8ToUtf16(x11::processExecutablePath(static_cast<pid_t>(process)));
 }
 
-// ---- input: injection and hooks come with the focus and paste support
+// ---- input
 
-bool X11Desktop::isKeyDown(uint32_t) const { return false; }
-uint32_t X11Desktop::sendInput(std::span<const KeyboardInput>) { return 0; }
+bool X11Desktop::isKeyDown(uint32_t vk) const { return injector_->isKeyDown(vk); }
+
+uint32_t X11Desktop::sendInput(std::span<const KeyboardInput> records) {
+    // The keys reach the window with the focus; its program decides which chord pastes.
+    const XId target = connection_.lost() ? 0 : activeWindow(connection_);
+    const std::string wmClass = target != 0 ? windowClass(connection_, target) : std::string();
+    if (pastesPrimary(wmClass) && owner_->owns()) primary_->own(owner_->targets());
+    const std::vector<KeyboardInput> keys = adaptPasteKeys(records, wmClass);
+    return injector_->inject(keys) == keys.size() ? static_cast<uint32_t>(records.size()) : 0;
+}
+// X has no hook that sees every key before the programs do; the program's shortcuts are key
+// grabs of the user interface instead.
 HookHandle X11Desktop::setKeyboardHook(KeyboardHookProc) { return HookHandle{}; }
 HookHandle X11Desktop::setMouseHook(MouseHookProc) { return HookHandle{}; }
 bool X11Desktop::unhook(HookHandle) { return false; }

@@ -7,6 +7,10 @@
 // announced to the viewer as WM_DRAWCLIPBOARD; the engine then reads the finished snapshot at
 // memory speed. Our own writes become ownership of CLIPBOARD.
 //
+// Pasting follows the window of another program the user worked in last (_NET_ACTIVE_WINDOW),
+// brings it forward through the window manager, and types the paste chord its program expects
+// (terminals differ) with XTest.
+//
 // Handles: a window of another program is its X window id. The program's own windows are
 // in-process objects whose handles have the top bit set; their messages are posted through
 // the event loop. Everything runs on the loop's thread.
@@ -24,6 +28,8 @@
 
 namespace platform::x11 {
 
+class FocusTracker;
+class KeyInjector;
 class SelectionMonitor;
 class SelectionOwner;
 class SelectionReader;
@@ -125,7 +131,6 @@ private:
         Ref<IDataObject> data;
     };
     class CaptureRead;
-    class SimpleFocus;
 
     static bool isOwn(WindowHandle window);
     const OwnWindow* own(WindowHandle window) const;
@@ -146,8 +151,11 @@ private:
     std::unique_ptr<SelectionMonitor> monitor_;
     std::unique_ptr<SelectionReader> reader_;
     std::unique_ptr<SelectionOwner> owner_;
+    // What the terminals that paste the mouse selection on Shift+Insert get: the same content.
+    std::unique_ptr<SelectionOwner> primary_;
+    std::unique_ptr<KeyInjector> injector_;
     std::unique_ptr<CaptureRead> capture_;
-    std::unique_ptr<FocusHelper> focus_;
+    std::unique_ptr<FocusTracker> focus_;
     WindowHandle viewer_ = kNoWindow;
     Snapshot snapshot_;
     uint64_t nextSerial_ = 1;
