@@ -204,6 +204,116 @@ void Xvfb::kill() {
     std::filesystem::remove("/tmp/.X11-unix/X" + number, ignored);
 }
 
+int runProgram(const std::vector<std::string>& argv, const std::string& display, std::chrono::milliseconds limit) {
+    auto p = ChildProcess::spawn(argv, display);
+    if (!p) return -1;
+    const Clock::time_point end = Clock::now() + limit;
+    while (!p->exited() && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (!p->exited()) return -1;  // the destructor stops it
+    return p->exitCode();
+}
+
+std::unique_ptr<ChildProcess> startWindowManager(const std::string& display, std::string* error) {
+    auto wm = ChildProcess::spawn({"openbox", "--sm-disable"}, display, {}, {}, error);
+    if (!wm) return nullptr;
+    Display* d = XOpenDisplay(display.c_str());
+    if (!d) {
+        *error = "cannot open " + display;
+        return nullptr;
+    }
+    // EWMH: the root names the check window, and the check window names itself.
+    const Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
+    auto checkWindow = [&](Window w) -> Window {
+        Atom type = None;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char* data = nullptr;
+        Window result = None;
+        if (XGetWindowProperty(d, w, check, 0, 1, False, XA_WINDOW, &type, &format, &items, &after, &data) ==
+                Success &&
+            data && type == XA_WINDOW && items == 1)
+            result = *reinterpret_cast<const Window*>(data);
+        if (data) XFree(data);
+        return result;
+    };
+    // Errors are expected while the check window comes and goes; they must not end the test.
+    XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    bool up = false;
+    const Clock::time_point end = Clock::now() + std::chrono::seconds(15);
+    while (!up && !wm->exited() && Clock::now() < end) {
+        const Window w = checkWindow(DefaultRootWindow(d));
+        up = w != None && checkWindow(w) == w;
+        if (!up) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    // The check window is up before openbox manages windows, and it drops what is mapped in
+    // between: wait until a window of ours has been made a client (WM_STATE), asking again for
+    // the window to be shown until it is.
+    if (up) {
+        const Window probe = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 10, 10, 0, 0, 0);
+        const Atom wmState = XInternAtom(d, "WM_STATE", False);
+        bool managed = false;
+        for (int round = 0; !managed && !wm->exited() && Clock::now() < end; ++round) {
+            if (round % 10 == 0) XMapWindow(d, probe);
+            Atom type = None;
+            int format = 0;
+            unsigned long items = 0, after = 0;
+            unsigned char* data = nullptr;
+            if (XGetWindowProperty(d, probe, wmState, 0, 2, False, wmState, &type, &format, &items, &after, &data) ==
+                Success)
+                managed = type == wmState;
+            if (data) XFree(data);
+            if (!managed) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        XDestroyWindow(d, probe);
+        up = managed;
+    }
+    XSync(d, False);
+    XSetErrorHandler(previous);
+    XCloseDisplay(d);
+    if (!up) {
+        *error = wm->exited() ? "openbox ended at start" : "openbox did not take over the screen";
+        return nullptr;
+    }
+    return wm;
+}
+
+std::unique_ptr<PasteTarget> PasteTarget::start(const std::string& program, const std::string& display,
+                                                const std::string& dir, const std::string& wmClass,
+                                                const std::string& windowType, std::string* error) {
+    static int started = 0;
+    const std::string base = dir + "/target" + std::to_string(++started) + "-";
+    std::unique_ptr<PasteTarget> t(new PasteTarget);
+    t->keysPath_ = base + "keys";
+    t->pastedPath_ = base + "pasted";
+    const std::string idPath = base + "window";
+    std::string ignored;
+    t->process_ = ChildProcess::spawn({program, "--class", wmClass, "--type", windowType, "--keys", t->keysPath_,
+                                       "--pasted", t->pastedPath_},
+                                      display, {}, idPath, error ? error : &ignored);
+    if (!t->process_) return nullptr;
+    const Clock::time_point end = Clock::now() + std::chrono::seconds(15);
+    while (Clock::now() < end && !t->process_->exited()) {
+        const std::string id = TempDir::read(idPath);
+        if (id.find('\n') != std::string::npos) {
+            t->window_ = std::stoul(id);
+            return t;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (error) *error = "paste_target did not show its window";
+    return nullptr;
+}
+
+std::vector<std::string> PasteTarget::keyLog() const {
+    std::vector<std::string> lines;
+    std::istringstream in(TempDir::read(keysPath_));
+    std::string line;
+    while (std::getline(in, line)) lines.push_back(line);
+    return lines;
+}
+
+std::string PasteTarget::pasted() const { return TempDir::read(pastedPath_); }
+
 std::optional<std::vector<std::optional<std::string>>> requestMultiple(const std::string& display,
                                                                       const std::vector<std::string>& targets,
                                                                       const std::function<void()>& pump,

@@ -77,6 +77,36 @@ private:
     std::string display_;
 };
 
+// Runs a program to its end (xdotool, say); its exit code, or -1 when it could not start, ended
+// by a signal, or had not ended after `limit` (it is stopped then).
+int runProgram(const std::vector<std::string>& argv, const std::string& display,
+               std::chrono::milliseconds limit = std::chrono::seconds(10));
+
+// openbox on the display, returned once it manages the screen (its EWMH check window is up);
+// null, with the reason, when it cannot be started or does not get that far.
+std::unique_ptr<ChildProcess> startWindowManager(const std::string& display, std::string* error);
+
+// Our paste_target program (tests/x11/paste_target.cpp) showing a window of the class, with its
+// key log and pasted output in `dir`. start() returns once the window is mapped.
+class PasteTarget {
+public:
+    static std::unique_ptr<PasteTarget> start(const std::string& program, const std::string& display,
+                                              const std::string& dir, const std::string& wmClass,
+                                              const std::string& windowType = "normal",
+                                              std::string* error = nullptr);
+    unsigned long window() const { return window_; }
+    ChildProcess& process() { return *process_; }
+    // The key log, one entry a line, and what was pasted, both as they are now.
+    std::vector<std::string> keyLog() const;
+    std::string pasted() const;
+
+private:
+    PasteTarget() = default;
+    std::unique_ptr<ChildProcess> process_;
+    unsigned long window_ = 0;
+    std::string keysPath_, pastedPath_;
+};
+
 // Asks the CLIPBOARD owner for `targets` in one MULTIPLE request, from a connection of its own
 // to `display`, calling pump() while it waits (so that an owner in this process can answer).
 // The bytes of each target, nothing for those the owner refused; nothing at all when the whole
