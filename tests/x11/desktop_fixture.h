@@ -143,7 +143,6 @@ protected:
         return runUntil([&] { return platform::x11::activeWindow(connection()) == window; });
     }
 
-    std::string displayName() const { return xvfb_->display(); }
     // Ends openbox (SIGTERM), as a user who quits it does.
     void stopWindowManager() { wm_.reset(); }
 
