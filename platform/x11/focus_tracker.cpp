@@ -111,7 +111,8 @@ bool FocusTracker::counts(XId window) const {
     if (window == None || isVirtualWindow(window) || connection_.isOurWindow(window)) return false;
     if (window == taskbar_ || connection_.lost() || window == DefaultRootWindow(connection_.display())) return false;
     if (!windowExists(connection_, window)) return false;
-    if (windowProcessId(connection_, window) == ::getpid()) return false;
+    if (windowProcessId(connection_, window) == ::getpid() || claimedProcessId(connection_, window) == ::getpid())
+        return false;
     const bool excluded = isDesktopOrDock(connection_, window);
     connection_.flush();
     return !excluded;

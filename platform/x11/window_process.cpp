@@ -66,6 +66,13 @@ pid_t windowProcessId(Connection& connection, XId window) {
     return pid;
 }
 
+pid_t claimedProcessId(Connection& connection, XId window) {
+    if (connection.lost() || window == None) return 0;
+    unsigned long value = 0;
+    if (!readCardinal(connection.display(), window, connection.atom("_NET_WM_PID"), XA_CARDINAL, value)) return 0;
+    return value == 0 || value > static_cast<unsigned long>(INT_MAX) ? 0 : static_cast<pid_t>(value);
+}
+
 std::string processExecutablePath(pid_t pid) {
     if (pid <= 0) return {};
     const std::string link = "/proc/" + std::to_string(pid) + "/exe";

@@ -202,6 +202,10 @@ bool X11Desktop::isWindow(WindowHandle window) const {
 ProcessId X11Desktop::processOf(WindowHandle window) const {
     if (window == kNoWindow) return 0;
     if (isOwn(window) || connection_.isOurWindow(xid(window))) return static_cast<ProcessId>(getpid());
+    // A window of this program made through another connection (the user interface's toolkit)
+    // is ours too; the focus tracker judges the same way.
+    if (!connection_.lost() && claimedProcessId(connection_, xid(window)) == getpid())
+        return static_cast<ProcessId>(getpid());
     if (window == snapshot_.owner && snapshot_.ownerProcess != 0) return snapshot_.ownerProcess;
     if (connection_.lost()) return 0;
     return static_cast<ProcessId>(windowProcessId(connection_, xid(window)));

@@ -55,8 +55,10 @@ protected:
         std::string error;
         xvfb_ = x11test::Xvfb::start(&error);
         ASSERT_TRUE(xvfb_) << error;
-        if (!x11test::findProgram("openbox").empty())
-            windowManager_ = ChildProcess::spawn({"openbox", "--sm-disable"}, xvfb_->display());
+        if (!x11test::findProgram("openbox").empty()) {
+            windowManager_ = x11test::startWindowManager(xvfb_->display(), &error);
+            ASSERT_TRUE(windowManager_) << error;
+        }
         data_ = fs::path(dir_.path()) / "data";
         runtime_ = fs::path(dir_.path()) / "runtime";
         fs::create_directories(data_);
@@ -132,6 +134,24 @@ protected:
                 limit))
             return nullptr;
         return h->listeningList()->records()[0]->rebuildItems(nullptr);
+    }
+
+    // A window of another program that logs its keys and pastes on its chord.
+    std::unique_ptr<x11test::PasteTarget> startTarget(const std::string& wmClass,
+                                                      const std::vector<std::string>& extra = {}) {
+        std::string error;
+        auto t = x11test::PasteTarget::start(QUILLET_PASTE_TARGET, xvfb_->display(), dir_.path(), wmClass, "normal",
+                                             &error, extra);
+        EXPECT_TRUE(t) << error;
+        return t;
+    }
+    // A window standing for one of the daemon's own (its _NET_WM_PID is the daemon's).
+    std::unique_ptr<x11test::PasteTarget> startOurWindow() {
+        return startTarget("QuilletPopup", {"--pid", std::to_string(daemon_->pid())});
+    }
+    bool activate(const x11test::PasteTarget& t) {
+        return x11test::runProgram({"xdotool", "windowactivate", "--sync", std::to_string(t.window())},
+                                   xvfb_->display()) == 0;
     }
 
     x11test::TempDir dir_;
@@ -267,6 +287,84 @@ TEST_F(Daemon, AtExitTheHistoryIsSavedAndOurContentStaysServed) {
     EXPECT_EQ(daemon_->exitCode(), 0);
     EXPECT_EQ(pasteWithXclip("UTF8_STRING"), "kept");
     EXPECT_EQ(savedCount(), 1u);
+}
+
+// The key presses and releases a target saw, without the modifier states.
+std::vector<std::string> keys(const x11test::PasteTarget& t) {
+    std::vector<std::string> out;
+    for (const std::string& line : t.keyLog()) {
+        if (line.rfind("press ", 0) != 0 && line.rfind("release ", 0) != 0) continue;
+        out.push_back(line.substr(0, line.rfind(' ')));
+    }
+    return out;
+}
+
+class DaemonPaste : public Daemon {
+protected:
+    void SetUp() override {
+        if (x11test::findProgram("openbox").empty()) GTEST_SKIP() << "openbox is not installed";
+        if (x11test::findProgram("xdotool").empty()) GTEST_SKIP() << "xdotool is not installed";
+        Daemon::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        ASSERT_EQ(quillet({"add", "--text", "typed by quillet"}).first, 0);
+    }
+
+    // The target had the focus, then one of the daemon's windows took it, as when the user
+    // picks a record in our popup.
+    void focusTargetThenOurs(x11test::PasteTarget& target, x11test::PasteTarget& ours) {
+        ASSERT_TRUE(activate(target));
+        ASSERT_TRUE(activate(ours));
+    }
+};
+
+TEST_F(DaemonPaste, PasteTypesTheRecordIntoTheWindowThatHadTheFocus) {
+    auto target = startTarget("Gedit");
+    auto ours = startOurWindow();
+    ASSERT_TRUE(target && ours);
+    focusTargetThenOurs(*target, *ours);
+    ASSERT_EQ(quillet({"paste", "0", "0"}).first, 0);
+    EXPECT_TRUE(waitFor([&] { return target->pasted() == "typed by quillet"; })) << target->pasted();
+    EXPECT_EQ(keys(*target),
+              (std::vector<std::string>{"press Control_L", "press v", "release v", "release Control_L"}));
+    EXPECT_TRUE(keys(*ours).empty());
+}
+
+TEST_F(DaemonPaste, WithCtrlHeldOnlyVIsTyped) {
+    auto target = startTarget("Gedit");
+    auto ours = startOurWindow();
+    ASSERT_TRUE(target && ours);
+    focusTargetThenOurs(*target, *ours);
+    ASSERT_EQ(x11test::runProgram({"xdotool", "keydown", "ctrl"}, xvfb_->display()), 0);
+    ASSERT_EQ(quillet({"paste", "0", "0"}).first, 0);
+    EXPECT_TRUE(waitFor([&] { return target->pasted() == "typed by quillet"; })) << target->pasted();
+    x11test::runProgram({"xdotool", "keyup", "ctrl"}, xvfb_->display());
+    // The release of the user's own Ctrl comes after, from xdotool.
+    std::vector<std::string> seen = keys(*target);
+    if (!seen.empty() && seen.back() == "release Control_L") seen.pop_back();
+    EXPECT_EQ(seen, (std::vector<std::string>{"press v", "release v"}));
+}
+
+TEST_F(DaemonPaste, ATerminalGetsCtrlShiftV) {
+    auto target = startTarget("kitty");
+    auto ours = startOurWindow();
+    ASSERT_TRUE(target && ours);
+    focusTargetThenOurs(*target, *ours);
+    ASSERT_EQ(quillet({"paste", "0", "0"}).first, 0);
+    EXPECT_TRUE(waitFor([&] { return target->pasted() == "typed by quillet"; })) << target->pasted();
+    EXPECT_EQ(keys(*target), (std::vector<std::string>{"press Control_L", "press Shift_L", "press v", "release v",
+                                                       "release Shift_L", "release Control_L"}));
+}
+
+TEST_F(DaemonPaste, WhenTheTargetIsGoneTheRecordIsOnTheClipboardAndNothingIsTyped) {
+    auto target = startTarget("Gedit");
+    auto ours = startOurWindow();
+    ASSERT_TRUE(target && ours);
+    focusTargetThenOurs(*target, *ours);
+    target->process().stop();
+    EXPECT_EQ(quillet({"paste", "0", "0"}).first, 0);
+    EXPECT_EQ(pasteWithXclip("UTF8_STRING"), "typed by quillet");
+    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(keys(*ours).empty());
 }
 
 }  // namespace

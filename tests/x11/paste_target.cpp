@@ -2,11 +2,13 @@
 // window of the given class, writes down every key it receives, and on the paste chords asks
 // for the selection and keeps what it got.
 //
-//   paste_target --class NAME --keys FILE --pasted FILE [--name INSTANCE] [--type TYPE]
+//   paste_target --class NAME --keys FILE --pasted FILE [--name INSTANCE] [--type TYPE] [--pid PID]
 //
 //   --class   the class in WM_CLASS (what the desktop tells programs apart by)
 //   --name    the instance in WM_CLASS (default: paste_target)
 //   --type    normal (default), desktop or dock: its _NET_WM_WINDOW_TYPE
+//   --pid     the _NET_WM_PID it claims (default: its own): a window that stands for a window
+//             of another process, such as one of the daemon's
 //   --keys    one line per event: "press KEYSYM STATE" or "release KEYSYM STATE" (the key's own
 //             symbol, as XKeysymToString names it, and the modifier state before the event in
 //             hex), "paste SELECTION" when it asks for one, "paste-failed SELECTION" when the
@@ -28,6 +30,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <string>
@@ -40,6 +43,7 @@ void onSignal(int) { stopRequested = 1; }
 
 struct Options {
     std::string wmClass, instance = "paste_target", type = "normal", keysPath, pastedPath;
+    long pid = 0;
 };
 
 bool parse(int argc, char** argv, Options& o) {
@@ -50,6 +54,7 @@ bool parse(int argc, char** argv, Options& o) {
         else if (key == "--type") o.type = value;
         else if (key == "--keys") o.keysPath = value;
         else if (key == "--pasted") o.pastedPath = value;
+        else if (key == "--pid") o.pid = std::atol(value.c_str());
         else return false;
     }
     return argc % 2 == 1 && !o.wmClass.empty() && !o.keysPath.empty() && !o.pastedPath.empty() &&
@@ -98,7 +103,7 @@ public:
         if (name.value) XFree(name.value);
         XSetWMProtocols(d_, window_, &deleteWindow_, 1);
 
-        const long pid = ::getpid();
+        const long pid = options_.pid > 0 ? options_.pid : ::getpid();
         XChangeProperty(d_, window_, XInternAtom(d_, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(&pid), 1);
         const Atom type = XInternAtom(d_, ("_NET_WM_WINDOW_TYPE_" + upper(options_.type)).c_str(), False);
@@ -250,7 +255,7 @@ int main(int argc, char** argv) {
     if (!parse(argc, argv, options)) {
         std::fprintf(stderr,
                      "usage: paste_target --class NAME --keys FILE --pasted FILE [--name INSTANCE] "
-                     "[--type normal|desktop|dock]\n");
+                     "[--type normal|desktop|dock] [--pid PID]\n");
         return 2;
     }
     struct sigaction action {};

@@ -279,7 +279,8 @@ std::unique_ptr<ChildProcess> startWindowManager(const std::string& display, std
 
 std::unique_ptr<PasteTarget> PasteTarget::start(const std::string& program, const std::string& display,
                                                 const std::string& dir, const std::string& wmClass,
-                                                const std::string& windowType, std::string* error) {
+                                                const std::string& windowType, std::string* error,
+                                                const std::vector<std::string>& extraArguments) {
     static int started = 0;
     const std::string base = dir + "/target" + std::to_string(++started) + "-";
     std::unique_ptr<PasteTarget> t(new PasteTarget);
@@ -287,9 +288,10 @@ std::unique_ptr<PasteTarget> PasteTarget::start(const std::string& program, cons
     t->pastedPath_ = base + "pasted";
     const std::string idPath = base + "window";
     std::string ignored;
-    t->process_ = ChildProcess::spawn({program, "--class", wmClass, "--type", windowType, "--keys", t->keysPath_,
-                                       "--pasted", t->pastedPath_},
-                                      display, {}, idPath, error ? error : &ignored);
+    std::vector<std::string> argv{program, "--class", wmClass, "--type", windowType, "--keys", t->keysPath_,
+                                  "--pasted", t->pastedPath_};
+    argv.insert(argv.end(), extraArguments.begin(), extraArguments.end());
+    t->process_ = ChildProcess::spawn(argv, display, {}, idPath, error ? error : &ignored);
     if (!t->process_) return nullptr;
     const Clock::time_point end = Clock::now() + std::chrono::seconds(15);
     while (Clock::now() < end && !t->process_->exited()) {

@@ -93,7 +93,8 @@ public:
     static std::unique_ptr<PasteTarget> start(const std::string& program, const std::string& display,
                                               const std::string& dir, const std::string& wmClass,
                                               const std::string& windowType = "normal",
-                                              std::string* error = nullptr);
+                                              std::string* error = nullptr,
+                                              const std::vector<std::string>& extraArguments = {});
     unsigned long window() const { return window_; }
     ChildProcess& process() { return *process_; }
     // The key log, one entry a line, and what was pasted, both as they are now.
