@@ -4,6 +4,8 @@
 // there is one daemon per display. Skipped where Xvfb or xclip is not installed.
 
 #include <gtest/gtest.h>
+
+#include <asio.hpp>
 #include <signal.h>
 #include <stdlib.h>
 
@@ -289,6 +291,54 @@ TEST_F(Daemon, AtExitTheHistoryIsSavedAndOurContentStaysServed) {
     EXPECT_EQ(savedCount(), 1u);
 }
 
+TEST_F(Daemon, PauseAndStartSwitchRecording) {
+    ASSERT_EQ(quillet({"pause"}).first, 0);
+    copyWithXclip("UTF8_STRING", "while paused");
+    std::this_thread::sleep_for(1500ms);
+    ASSERT_EQ(quillet({"start"}).first, 0);
+    copyWithXclip("UTF8_STRING", "recorded");
+    auto newest = waitForSavedRecords(1);
+    ASSERT_TRUE(newest);
+    EXPECT_EQ(newest->findFirst<cb::TextItem>()->text(), u"recorded");
+    EXPECT_EQ(savedCount(), 1u);
+}
+
+TEST_F(Daemon, WhenTheDisplayGoesAwayTheHistoryIsSavedAndTheDaemonEnds) {
+    // The display ends as soon as the daemon holds the record, before the save that follows a
+    // change is due.
+    copyWithXclip("UTF8_STRING", "before the display ended");
+    ASSERT_TRUE(waitFor([&] { return quillet({"records", "0"}).second.find("before the display ended") != std::string::npos; }));
+    programs_.clear();
+    xvfb_->kill();
+    ASSERT_TRUE(waitFor([&] { return daemon_->exited(); }));
+    EXPECT_EQ(daemon_->exitCode(), 0);
+    EXPECT_EQ(savedCount(), 1u);
+}
+
+TEST_F(Daemon, ReceivesFromOtherComputersWhileReceivingIsOn) {
+    // A port nobody uses now.
+    asio::io_context io;
+    asio::ip::tcp::acceptor probe(io, asio::ip::tcp::endpoint(asio::ip::address_v4::loopback(), 0));
+    const std::string port = std::to_string(probe.local_endpoint().port());
+    probe.close();
+    ASSERT_EQ(quillet({"trust", "add", "127.0.0.1", "", "Main"}).first, 0);
+    ASSERT_EQ(quillet({"config", "set", "22", port}).first, 0);
+    ASSERT_EQ(quillet({"config", "set", "17", "1"}).first, 0);
+
+    // Another computer's copy of the program: a data folder of its own, not the daemon's.
+    const std::string other = (fs::path(dir_.path()) / "other").string();
+    auto run = [&](std::vector<std::string> words) {
+        words.insert(words.begin(), {QUILLET_BINARY, "--data-dir", other});
+        auto p = ChildProcess::spawn(words, xvfb_->display());
+        return p && waitFor([&] { return p->exited(); }) ? p->exitCode() : -1;
+    };
+    ASSERT_EQ(run({"add", "--text", "from afar"}), 0);
+    ASSERT_EQ(run({"send", "127.0.0.1:" + port, "--record", "Main", "0"}), 0);
+    auto arrived = waitForSavedRecords(1);
+    ASSERT_TRUE(arrived);
+    EXPECT_EQ(arrived->findFirst<cb::TextItem>()->text(), u"from afar");
+}
+
 // The key presses and releases a target saw, without the modifier states.
 std::vector<std::string> keys(const x11test::PasteTarget& t) {
     std::vector<std::string> out;
@@ -353,6 +403,20 @@ TEST_F(DaemonPaste, ATerminalGetsCtrlShiftV) {
     EXPECT_TRUE(waitFor([&] { return target->pasted() == "typed by quillet"; })) << target->pasted();
     EXPECT_EQ(keys(*target), (std::vector<std::string>{"press Control_L", "press Shift_L", "press v", "release v",
                                                        "release Shift_L", "release Control_L"}));
+}
+
+TEST_F(DaemonPaste, PlainPastesTheTextAlone) {
+    const std::string html = dir_.write("styled.html", "<b>styled</b>");
+    ASSERT_EQ(quillet({"add", "--text", "styled", "--html", html}).first, 0);
+    auto target = startTarget("Gedit");
+    auto ours = startOurWindow();
+    ASSERT_TRUE(target && ours);
+    focusTargetThenOurs(*target, *ours);
+    ASSERT_EQ(quillet({"paste", "0", "0", "--plain"}).first, 0);
+    EXPECT_TRUE(waitFor([&] { return target->pasted() == "styled"; })) << target->pasted();
+    const std::optional<std::string> targets = pasteWithXclip("TARGETS");
+    ASSERT_TRUE(targets);
+    EXPECT_EQ(targets->find("text/html"), std::string::npos) << *targets;
 }
 
 TEST_F(DaemonPaste, WhenTheTargetIsGoneTheRecordIsOnTheClipboardAndNothingIsTyped) {
