@@ -441,9 +441,13 @@ bool X11Desktop::handOverToClipboardManager() {
                       connection_.serverTime(window));
     connection_.flush();
     // The manager reads our targets meanwhile, so our events keep being handled.
-    bool answered = false;
+    bool answered = false, saved = false;
     const Connection::HandlerId handler = connection_.addEventHandler([&](const XEvent& e) {
-        if (e.type == SelectionNotify && e.xselection.requestor == window) answered = true;
+        // A manager that refuses (no property) has not taken the content.
+        if (e.type == SelectionNotify && e.xselection.requestor == window) {
+            answered = true;
+            saved = e.xselection.property != None;
+        }
     });
     const auto deadline = std::chrono::steady_clock::now() + options_.saveTargetsTimeout;
     while (!answered && !connection_.lost() && std::chrono::steady_clock::now() < deadline) {
@@ -453,7 +457,7 @@ bool X11Desktop::handOverToClipboardManager() {
     }
     connection_.removeEventHandler(handler);
     connection_.destroyWindow(window);
-    return answered;
+    return saved;
 }
 
 bool X11Desktop::serveFromDetachedChild() {
