@@ -12,8 +12,10 @@
 #include "fuzz/zlib_bomb.h"
 #include "model/data_object.h"
 #include "model/history.h"
+#include "model/mblock.h"
 #include "model/record_list.h"
 #include "persist/archive/archive.h"
+#include "persist/archive/base64.h"
 #include "persist/archive/zlib_stream.h"
 #include "persist/config/network_address.h"
 #include "persist/files/history_file.h"
@@ -158,6 +160,48 @@ TEST(ReaderBudget, TheRealHeapStaysWithinThreeTimesWhatTheReaderCounts) {
     HeapMeter::start();
     EXPECT_EQ(loadError(items, text, limits), Kind::LimitExceeded);
     EXPECT_LT(HeapMeter::peakGrowth(), static_cast<int64_t>(3 * limits.maxBuiltBytes));
+}
+
+// The heap that loading `text` as a T takes at its peak, whether the load succeeds or not.
+template <class T>
+int64_t peakLoading(const std::string& text) {
+    std::istringstream in(text);
+    T object;
+    HeapMeter::start();
+    try {
+        cmn::archive::load(object, in, Limits::forFiles());
+    } catch (const ArchiveError&) {
+    }
+    return HeapMeter::peakGrowth();
+}
+
+TEST(ReaderBudget, ALongTextOrBlockCostsLittleBeyondItsLengthAndALyingLengthLittle) {
+    // Just above a power of two, where growing by doubling alone would hold three times it.
+    const size_t n = 4 * kMiB + 1;
+    const size_t arrived = 100 * 1024;  // of a length that lies
+    const std::string bytes(n, 'x');
+    std::string base64;
+    cmn::archive::base64::encodeBlock(bytes.data(), bytes.size(), base64);
+    const std::string head = kHeader + " 0 0 " + std::to_string(n) + " ";
+    const int64_t slack = 64 * 1024;
+    struct Case {
+        const char* what;
+        int64_t peak;
+        int64_t most;
+    };
+    const Case cases[] = {
+        {"a whole text", peakLoading<Three>(head + bytes + " 0 0 \n"),
+         static_cast<int64_t>(n * 5 / 4) + slack},
+        {"a text that ends early", peakLoading<Three>(head + bytes.substr(0, arrived)),
+         static_cast<int64_t>(8 * arrived) + slack},
+        // A block is read, then copied into its own buffer.
+        {"a whole block", peakLoading<cmn::mblock<char>>(head + base64 + "\n"),
+         static_cast<int64_t>(2 * n) + slack},
+        {"a block that ends early",
+         peakLoading<cmn::mblock<char>>(head + base64.substr(0, arrived * 4 / 3)),
+         static_cast<int64_t>(8 * arrived) + slack},
+    };
+    for (const Case& c : cases) EXPECT_LT(c.peak, c.most) << c.what;
 }
 
 // A history whose lists (or pending lists) hold one list n times.
