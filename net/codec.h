@@ -80,16 +80,17 @@ inline constexpr int32_t kMaxMessageBytes = cmn::archive::wire::kMaxMessageBytes
 inline constexpr int32_t kMaxPayloadBytes = cmn::archive::wire::kMaxPayloadBytes;  // objects
 
 // What a block may decompress to. A query or reply is a few dozen bytes of text; payloads are
-// mostly base64 of already compressed data, so they hardly shrink on the wire.
+// mostly base64 of already compressed items, but a record's text stands outside its items and
+// may shrink a thousandfold on the wire (wire::kObjectInflate in limits.h).
 inline constexpr uint64_t kMaxDecodedMessageBytes = cmn::archive::wire::kMaxDecodedMessageBytes;
 inline constexpr uint64_t kMaxDecodedPayloadBytes = cmn::archive::wire::kMaxDecodedPayloadBytes;
 
 template <class T>
-constexpr uint64_t maxDecodedBytes() {
+constexpr cmn::archive::InflateLimits inflateLimits() {
     if constexpr (std::is_same_v<T, QueryInfo> || std::is_same_v<T, ReplyInfo>)
-        return kMaxDecodedMessageBytes;
+        return cmn::archive::wire::kMessageInflate;
     else
-        return kMaxDecodedPayloadBytes;
+        return cmn::archive::wire::kObjectInflate;
 }
 
 // The object as a zlib stream of a fresh archive holding it by value. Archive and compressor
@@ -116,11 +117,11 @@ std::vector<char> encodeObject(const T& object) {
 // then be half filled and is to be discarded.
 template <class T, class Container>
 bool decodeObject(const Container& encoded, T& object,
-                  uint64_t maxDecoded = maxDecodedBytes<T>()) {
+                  const cmn::archive::InflateLimits& inflate = inflateLimits<T>()) {
     if (encoded.size() == 0) return false;
     boost::iostreams::stream<cmn::iostreams::container_source<Container>> source(
         cmn::iostreams::container_source<Container>{encoded});
-    cmn::archive::readCompressed(static_cast<std::istream&>(source), maxDecoded,
+    cmn::archive::readCompressed(static_cast<std::istream&>(source), inflate,
                                  [&](std::istream& in) {
                                      cmn::archive::load(object, in,
                                                         cmn::archive::Limits::forNetwork());

@@ -86,6 +86,13 @@ inline constexpr int32_t kMaxPayloadBytes = 64 << 20;  // record, list, history:
 // What a block may inflate to (the ratio rule of InflateLimits applies as well).
 inline constexpr uint64_t kMaxDecodedMessageBytes = 1 * kMiB;
 inline constexpr uint64_t kMaxDecodedPayloadBytes = 256 * kMiB;
+inline constexpr InflateLimits kMessageInflate{kMaxDecodedMessageBytes};
+// A payload (record, list, history) is free of the ratio up to the longest text a peer may
+// send, with room for the rest of its record: a record of one long, very repetitive text (a
+// column of equal cells, a repeated line) deflates far beyond 100:1, and our own sender sends
+// such records. A bomb costs no more than such a record before it is refused.
+inline constexpr InflateLimits kObjectInflate{
+    kMaxDecodedPayloadBytes, Limits::forNetwork().maxStringBytes + 1 * kMiB, 100};
 // The receiver: connections served at once, and what all of them together may hold of bodies
 // not yet decoded.
 inline constexpr uint64_t kMaxConnections = 64;

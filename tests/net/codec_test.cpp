@@ -110,6 +110,30 @@ TEST(DecodeObject, MalformedInputThrows) {
     }
 }
 
+TEST(DecodeObject, ARecordOfTheLongestTextIsNotTakenForABomb) {
+    // The most text a peer may send, as one line over and over: a column of equal cells copied
+    // from a spreadsheet. It deflates about a thousandfold, far beyond the ratio that refuses
+    // bombs, and it is still an ordinary record.
+    const size_t length = cmn::archive::Limits::forNetwork().maxStringBytes;
+    const std::string line = "0;0;0;0;0;0;0;0;0;0\r\n";
+    std::string text;
+    text.reserve(length);
+    while (text.size() + line.size() <= length) text += line;
+    text.append(length - text.size(), ' ');
+    cb::Record record;
+    record.setTextUtf8(text);
+    record.setApplicationUtf8("C:\\Program Files\\Office\\EXCEL.EXE");
+    record.setPayload(cmn::mblock<char>(std::string_view("abc")));
+    const std::vector<char> encoded = net::encodeObject(record);
+    ASSERT_GT(text.size() / encoded.size(), 100u);
+
+    cb::Record back;
+    ASSERT_TRUE(net::decodeObject(encoded, back));
+    EXPECT_TRUE(back.textUtf8() == text);
+    EXPECT_EQ(back.applicationUtf8(), record.applicationUtf8());
+    EXPECT_EQ(back.payload().view(), "abc");
+}
+
 TEST(DecodeObject, DecompressionIsCapped) {
     // A small stream that inflates far beyond what a query may be.
     const std::string bomb =
