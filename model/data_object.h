@@ -7,6 +7,7 @@
 
 #include "model/item.h"
 #include "model/simple_unknown.h"
+#include "persist/archive/error.h"
 #include "platform/data_transfer.h"
 
 namespace cb {
@@ -79,6 +80,13 @@ public:
     template <class Archive>
     void serialize(Archive& ar, unsigned) {
         ar(items_);
+        if constexpr (Archive::isLoading) {
+            // Everything that offers, renders or pastes items assumes each one exists.
+            for (const auto& item : items_)
+                if (!item)
+                    throw cmn::archive::ArchiveError(cmn::archive::ArchiveError::Kind::Inconsistent,
+                                                     "a record holds a null item");
+        }
     }
 
 private:

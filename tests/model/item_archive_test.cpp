@@ -128,13 +128,17 @@ TEST(ItemArchive, EveryItemClassComesBackAsItself) {
     EXPECT_EQ(saved(back), text);
 }
 
-TEST(ItemArchive, AnUnknownKeyOrTheAbstractBaseIsAnError) {
+TEST(ItemArchive, AnUnknownKeyTheAbstractBaseOrANullItemIsAnError) {
     DataObject back;
     EXPECT_THROW(load(back, "22 serialization::archive 3 0 0 0 0 1 2 12 cb::FakeItem 1 0 0 0"),
                  ArchiveError);
     EXPECT_THROW(load(back, "22 serialization::archive 3 0 0 0 0 1 2 8 cb::Item 1 0 0"),
                  ArchiveError);
     EXPECT_THROW(load(back, "22 serialization::archive 3 0 0 0 0 1 2 14 cb::SimpleItem 1 0 0 0"),
+                 ArchiveError);
+    // A null item: nothing that offers or pastes items expects one.
+    EXPECT_THROW(load(back, "22 serialization::archive 3 0 0 0 0 1 -1\n"), ArchiveError);
+    EXPECT_THROW(load(back, "22 serialization::archive 3 0 0 0 0 2 2 12 cb::TextItem 1 0 0 2 hi -1\n"),
                  ArchiveError);
     // A text item whose text runs past the end.
     EXPECT_THROW(load(back, "22 serialization::archive 3 0 0 0 0 1 2 12 cb::TextItem 1 0 0 9 ab"),
