@@ -45,6 +45,7 @@ public:
         socket_.close(ignored);
         timer_.cancel();
         shared_->connections.erase(id_);
+        const auto keep = std::move(self_);  // the last reference may go with the function
     }
 
 private:
@@ -90,13 +91,22 @@ private:
         const auto request = decodeRequestBody(body_);
         body_ = std::string();
         if (!request) return close();
-        ControlReply reply;
+        // Nothing is pending while the handler works on the reply: this keeps the connection.
+        self_ = shared_from_this();
+        const Respond respond = [weak = weak_from_this()](ControlReply reply) {
+            if (const auto self = weak.lock()) self->reply(std::move(reply));
+        };
         try {
-            reply = shared_->handler(*request);
+            shared_->handler(*request, respond);
         } catch (const std::exception& e) {
-            reply = ControlReply{ControlReply::Kind::Done, 1, "", std::string("quillet: ") + e.what() + "\n"};
+            reply(ControlReply{ControlReply::Kind::Done, 1, "", std::string("quillet: ") + e.what() + "\n"});
         }
-        if (closed_) return;  // the server went away while the handler ran
+    }
+
+    void reply(ControlReply reply) {
+        if (closed_ || replied_) return;  // the server went away, or this is a second reply
+        replied_ = true;
+        const auto keep = std::move(self_);
         if (reply.out.size() > control::kMaxOutputBytes) {
             reply.status = 1;
             reply.out.clear();
@@ -124,6 +134,8 @@ private:
     uint64_t id_;
     uint64_t generation_ = 0;
     bool closed_ = false;
+    bool replied_ = false;
+    std::shared_ptr<Connection> self_;  // while the handler has the request
     std::array<char, control::kHeaderBytes> header_{};
     std::array<char, 64 * 1024> chunk_{};
     size_t expected_ = 0;
@@ -221,6 +233,12 @@ ControlServer::~ControlServer() {
     struct stat info {};
     if (::lstat(socketPath_.c_str(), &info) == 0 && info.st_dev == device_ && info.st_ino == inode_)
         ::unlink(socketPath_.c_str());
+}
+
+ControlServer::Handler ControlServer::answering(std::function<ControlReply(const ControlRequest&)> answer) {
+    return [answer = std::move(answer)](const ControlRequest& request, const Respond& respond) {
+        respond(answer(request));
+    };
 }
 
 size_t ControlServer::connections() const { return shared_->connections.size(); }

@@ -27,9 +27,15 @@ struct ControlServerSettings {
 
 class ControlServer {
 public:
-    // Called on the io_context thread with each well-formed request; its reply is sent back.
-    // An exception becomes a reply with status 1 and its message.
-    using Handler = std::function<ControlReply(const ControlRequest&)>;
+    // Gives the reply to a request: called once, on the io_context thread, before the handler
+    // returns or later. Once the connection or the server has gone it does nothing; a copy may
+    // be dropped on any thread.
+    using Respond = std::function<void(ControlReply)>;
+    // Called on the io_context thread with each well-formed request. An exception thrown before
+    // the reply was given becomes a reply with status 1 and its message.
+    using Handler = std::function<void(const ControlRequest&, const Respond&)>;
+    // A handler whose reply is ready when it returns.
+    static Handler answering(std::function<ControlReply(const ControlRequest&)> answer);
 
     // Listens on `socketPath` (mode 0600). Holding the display's lock proves that no other
     // daemon can be listening: a socket file left by a daemon that died is replaced, after a

@@ -1,9 +1,13 @@
 #include "app/daemon.h"
 
+#include <boost/make_shared.hpp>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "app/answer_request.h"
 #include "app/asio_event_loop.h"
 #include "cli/session.h"
-#include <boost/make_shared.hpp>
-
 #include "engine/capture_rules.h"
 #include "engine/clipboard_writer.h"
 #include "engine/clipboard_engine.h"
@@ -40,6 +44,25 @@ private:
     Daemon* daemon_;
 };
 
+// Hands functions from other threads to the daemon's thread for as long as the daemon exists;
+// after that they are dropped where they were given.
+class Daemon::Mailbox {
+public:
+    explicit Mailbox(asio::io_context& io) : io_(&io) {}
+    void post(std::function<void()> call) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (io_) asio::post(*io_, std::move(call));
+    }
+    void close() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        io_ = nullptr;
+    }
+
+private:
+    std::mutex mutex_;
+    asio::io_context* io_;
+};
+
 // Each captured record goes to the automatic-send hosts on transfers of their own.
 class Daemon::AutoSend final : public engine::AutoSendTarget {
 public:
@@ -49,9 +72,10 @@ public:
 };
 
 Daemon::Daemon(asio::io_context& io, DaemonSettings settings, std::ostream& log)
-    : io_(io), settings_(std::move(settings)), log_(log) {}
+    : io_(io), settings_(std::move(settings)), log_(log), mailbox_(std::make_shared<Mailbox>(io)) {}
 
 Daemon::~Daemon() {
+    mailbox_->close();
     if (netTarget_) netTarget_->detach();
     if (server_) server_->setNotifyTarget(nullptr);
     if (engine_) engine_->stop();
@@ -182,6 +206,33 @@ bool Daemon::paste(cb::RecordPtr record, const cb::RecordList* list, bool plain)
         return engine_->pasteRecord(textOnly, nullptr);
     }
     return engine_->pasteRecord(record, list);
+}
+
+bool Daemon::finishInBackground(BackgroundWork& work) {
+    backgroundWork_ = std::move(work);
+    return true;
+}
+
+void Daemon::answer(const ControlRequest& request, std::function<void(ControlReply)> respond) {
+    backgroundWork_.reset();
+    ControlReply reply = answerRequest(request, *this, this);
+    if (!backgroundWork_) return respond(std::move(reply));
+    BackgroundWork work = std::move(*backgroundWork_);
+    backgroundWork_.reset();
+    // The thread has the work, the reply so far and the mailbox, nothing of the daemon's.
+    std::thread([work = std::move(work), reply = std::move(reply), respond = std::move(respond),
+                 mailbox = mailbox_]() mutable {
+        std::ostringstream out, err;
+        try {
+            reply.status = work(out, err);
+        } catch (const std::exception& e) {
+            reply.status = 1;
+            err << "quillet: " << e.what() << '\n';
+        }
+        reply.out += std::move(out).str();
+        reply.err += std::move(err).str();
+        mailbox->post([respond = std::move(respond), reply = std::move(reply)]() mutable { respond(std::move(reply)); });
+    }).detach();
 }
 
 void Daemon::configChanged() {

@@ -15,6 +15,7 @@
 #include <ostream>
 #include <string>
 
+#include "app/control_protocol.h"
 #include "cli/daemon_control.h"
 #include "cli/store.h"
 #include "model/record.h"
@@ -79,6 +80,11 @@ public:
     void start() override;
     bool copy(cb::RecordPtr record, const cb::RecordList* list) override;
     bool paste(cb::RecordPtr record, const cb::RecordList* list, bool plain) override;
+    bool finishInBackground(BackgroundWork& work) override;
+
+    // Runs a request of the control channel and gives its reply: at once, or, when the command
+    // left work for the background, from this thread once that work has ended.
+    void answer(const ControlRequest& request, std::function<void(ControlReply)> respond);
 
     // Receiving follows option 17 and the port of option 22.
     void configChanged();
@@ -95,6 +101,7 @@ public:
 private:
     class NetTarget;
     class AutoSend;
+    class Mailbox;
 
     intptr_t onMainWindowMessage(uint32_t message, uintptr_t wParam, intptr_t lParam);
     void afterCapture(const cb::RecordPtr& before);
@@ -112,6 +119,9 @@ private:
     std::unique_ptr<net::Server> server_;
     std::shared_ptr<NetTarget> netTarget_;
     std::unique_ptr<AutoSend> autoSend_;
+    // How the background work's results come back to this thread.
+    std::shared_ptr<Mailbox> mailbox_;
+    std::optional<BackgroundWork> backgroundWork_;  // left by the command being answered
     std::optional<asio::steady_timer> autosave_;
     uint64_t capturedSerial_ = 0;
     int receivePort_ = -1;

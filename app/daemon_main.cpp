@@ -21,10 +21,11 @@ namespace app {
 
 namespace {
 
-ControlReply runForClient(Daemon& daemon, const ControlRequest& request, std::ostream& log) {
+void answerClient(Daemon& daemon, const ControlRequest& request, const ControlServer::Respond& respond,
+                  std::ostream& log) {
     if (request.kind == ControlRequest::Kind::Activate)
         log << "quillet daemon: started again; this daemon keeps running.\n";
-    return answerRequest(request, daemon, &daemon);
+    daemon.answer(request, respond);
 }
 
 }  // namespace
@@ -75,7 +76,9 @@ int runDaemon(const std::vector<std::string>& words, std::ostream& out, std::ost
             return 1;
         }
         ControlServer server(io, *lock, paths.socket,
-                             [&](const ControlRequest& request) { return runForClient(daemon, request, err); });
+                             [&](const ControlRequest& request, const ControlServer::Respond& respond) {
+                                 answerClient(daemon, request, respond, err);
+                             });
         asio::signal_set signals(io, SIGTERM, SIGINT, SIGHUP);
         signals.async_wait([&](const std::error_code& failed, int) {
             if (!failed) daemon.shutdown();

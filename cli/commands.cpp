@@ -494,7 +494,7 @@ int dispatch(Context& c, const std::string& command, Arguments& args) {
         if (c.json) c.out << JsonWriter().beginObject().key("files").value(files).endObject().text() << '\n';
         else c.out << files << " files written\n";
     } else if (command == "send") {
-        return sendCommand(c.store, args, c.out, c.json);
+        return sendCommand(c.store, args, c.out, c.json, c.daemon);
     } else if (command == "receive") {
         // The daemon receives by itself when that is switched on; a receiver of ours would block
         // it, and the records it got would be lost at the daemon's next save.

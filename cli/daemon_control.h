@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <iosfwd>
+
 #include "model/record.h"
 
 namespace cb {
@@ -22,6 +25,16 @@ public:
     // Puts the record on the clipboard and pastes it into the program that has the keyboard
     // focus; `plain` pastes its text only.
     virtual bool paste(cb::RecordPtr record, const cb::RecordList* list, bool plain) = 0;
+
+    // The last part of a command that would hold up the daemon (a transfer to another
+    // computer waits for the network): it touches nothing of the history or the configuration,
+    // and its status and output complete the command's reply. True when the daemon takes it
+    // and runs it on a thread of its own; false when the caller is to run it now.
+    using BackgroundWork = std::function<int(std::ostream& out, std::ostream& err)>;
+    virtual bool finishInBackground(BackgroundWork& work) {
+        (void)work;
+        return false;
+    }
 };
 
 }  // namespace cli

@@ -7,7 +7,9 @@
 #include <deque>
 #include <mutex>
 #include <ostream>
+#include <sstream>
 
+#include "cli/daemon_control.h"
 #include "cli/json_writer.h"
 #include "model/history.h"
 #include "model/record_list.h"
@@ -76,7 +78,7 @@ void requestStop(int) { stopRequested = true; }
 
 }  // namespace
 
-int sendCommand(Store& store, Arguments& args, std::ostream& out, bool json) {
+int sendCommand(Store& store, Arguments& args, std::ostream& out, bool json, DaemonControl* daemon) {
     const NetworkAddress address = parseAddress(args.take("HOST[:PORT]"));
     std::optional<std::string> listName;
     std::optional<std::pair<std::string, std::string>> record;
@@ -107,14 +109,20 @@ int sendCommand(Store& store, Arguments& args, std::ostream& out, bool json) {
     }
     if (!prepared) throw CommandError("The records cannot be prepared for sending.");
 
-    sender->run();  // the transfer on this thread: nothing else is waiting for it
-    const int32_t state = sender->state();
-    const char* text = state == net::kSendFinished   ? "Finished"
-                       : state == net::kSendRejected ? "Rejected"
-                                                     : "Failed";
-    if (json) out << JsonWriter().beginObject().key("state").value(text).endObject().text() << '\n';
-    else out << text << '\n';
-    return state == net::kSendFinished ? 0 : 1;
+    // Only bytes move from here on: the payload is encoded, and records never change.
+    DaemonControl::BackgroundWork transfer = [sender, json](std::ostream& to, std::ostream&) {
+        sender->run();
+        const int32_t state = sender->state();
+        const char* text = state == net::kSendFinished   ? "Finished"
+                           : state == net::kSendRejected ? "Rejected"
+                                                         : "Failed";
+        if (json) to << JsonWriter().beginObject().key("state").value(text).endObject().text() << '\n';
+        else to << text << '\n';
+        return state == net::kSendFinished ? 0 : 1;
+    };
+    if (daemon && daemon->finishInBackground(transfer)) return 0;
+    std::ostringstream unused;
+    return transfer(out, unused);
 }
 
 int receiveCommand(Store& store, Arguments& args, std::ostream& out, bool json) {

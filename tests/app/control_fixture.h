@@ -64,10 +64,10 @@ protected:
         onServer([&] {
             server = std::make_unique<app::ControlServer>(
                 io, *lock, socket,
-                [this](const app::ControlRequest& request) {
+                app::ControlServer::answering([this](const app::ControlRequest& request) {
                     requests.push_back(request);
                     return app::answerRequest(request, *store, &daemon);
-                },
+                }),
                 settings);
         });
     }

@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <future>
+#include <map>
+#include <thread>
+
 #include "app/control_client.h"
 #include "tests/app/control_fixture.h"
 
@@ -136,7 +141,8 @@ TEST_F(ControlChannel, TheSocketIsPrivateAndGoesWithTheServer) {
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     // A second server on the same socket finds the first answering.
     EXPECT_THROW(onServer([this] {
-                     app::ControlServer(io, *lock, socket, [](const ControlRequest&) { return ControlReply{}; });
+                     app::ControlServer(io, *lock, socket,
+                                        app::ControlServer::answering([](const ControlRequest&) { return ControlReply{}; }));
                  }),
                  std::system_error);
     onServer([this] { server.reset(); });
@@ -166,10 +172,48 @@ TEST_F(ControlChannel, AHandlerThatThrowsStillAnswers) {
     onServer([this] {
         server = std::make_unique<app::ControlServer>(
             io, *lock, socket,
-            [](const ControlRequest&) -> ControlReply { throw std::runtime_error("It broke."); });
+            app::ControlServer::answering([](const ControlRequest&) -> ControlReply { throw std::runtime_error("It broke."); }));
     });
     EXPECT_EQ(app::sendRequest(socket, run({"lists"})),
               (ControlReply{ControlReply::Kind::Done, 1, "", "quillet: It broke.\n"}));
+}
+
+// A command that waits for something (a transfer) is answered later, and meanwhile the server
+// answers others; a reply given after the server has gone reaches nobody and harms nothing.
+TEST_F(ControlChannel, ARepliesLaterWhileOthersAreAnswered) {
+    std::map<std::string, app::ControlServer::Respond> held;  // by the request's second word
+    onServer([this, &held] {
+        server = std::make_unique<app::ControlServer>(
+            io, *lock, socket, [&held](const ControlRequest& request, const app::ControlServer::Respond& respond) {
+                if (request.words.at(0) == "later") held.emplace(request.words.at(1), respond);
+                else respond(ControlReply{ControlReply::Kind::Done, 0, "at once\n", ""});
+            });
+    });
+    app::ClientTimeouts timeouts;
+    timeouts.reply = std::chrono::seconds(10);  // a failing test does not wait for the default
+    auto later = [&](std::string which) { return app::sendRequest(socket, run({"later", which}), timeouts); };
+    auto first = std::async(std::launch::async, later, "first");
+    auto second = std::async(std::launch::async, later, "second");
+    for (int i = 0; i < 500 && onServer([&] { return held.size(); }) < 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(onServer([&] { return held.size(); }), 2u);
+    EXPECT_EQ(app::sendRequest(socket, run({"now"}))->out, "at once\n");
+
+    onServer([&] {
+        held.at("first")(ControlReply{ControlReply::Kind::Done, 1, "Failed\n", ""});
+        held.at("first")(ControlReply{ControlReply::Kind::Done, 0, "a second reply\n", ""});
+    });
+    EXPECT_EQ(first.get(), (ControlReply{ControlReply::Kind::Done, 1, "Failed\n", ""}));
+
+    onServer([&] {
+        server.reset();
+        held.at("second")(ControlReply{ControlReply::Kind::Done, 0, "too late\n", ""});
+    });
+    const auto late = second.get();
+    ASSERT_TRUE(late);
+    EXPECT_EQ(late->status, 1);
+    EXPECT_EQ(late->out, "");
+    onServer([&] { held.clear(); });
 }
 
 TEST_F(ControlChannel, ADaemonThatGoesSilentIsAFailedCommandNotAFallback) {

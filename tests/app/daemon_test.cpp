@@ -339,6 +339,36 @@ TEST_F(Daemon, ReceivesFromOtherComputersWhileReceivingIsOn) {
     EXPECT_EQ(arrived->findFirst<cb::TextItem>()->text(), u"from afar");
 }
 
+TEST_F(Daemon, ASendWaitingForTheOtherComputerHoldsUpNothing) {
+    // A computer that takes the connection and then says nothing.
+    asio::io_context io;
+    asio::ip::tcp::acceptor silent(io, asio::ip::tcp::endpoint(asio::ip::address_v4::loopback(), 0));
+    silent.non_blocking(true);
+    const std::string host = "127.0.0.1:" + std::to_string(silent.local_endpoint().port());
+    ASSERT_EQ(quillet({"add", "--text", "for the other computer"}).first, 0);
+
+    const std::string sendOutput = dir_.path() + "/send.out";
+    auto send = ChildProcess::spawn({QUILLET_BINARY, "--data-dir", data_.string(), "send", host, "--record", "0", "0"},
+                                    xvfb_->display(), {}, sendOutput);
+    ASSERT_TRUE(send);
+    asio::ip::tcp::socket peer(io);
+    ASSERT_TRUE(waitFor([&] {
+        std::error_code ec;
+        silent.accept(peer, ec);
+        return !ec;
+    }));
+
+    // The transfer waits for an answer; the daemon serves the clipboard and the commands.
+    EXPECT_EQ(quillet({"pause"}).first, 0);
+    EXPECT_EQ(quillet({"start"}).first, 0);
+    EXPECT_FALSE(send->exited());
+
+    peer.close();
+    ASSERT_TRUE(waitFor([&] { return send->exited(); }));
+    EXPECT_EQ(send->exitCode(), 1);
+    EXPECT_EQ(x11test::TempDir::read(sendOutput), "Failed\n");
+}
+
 // The key presses and releases a target saw, without the modifier states.
 std::vector<std::string> keys(const x11test::PasteTarget& t) {
     std::vector<std::string> out;
