@@ -168,14 +168,24 @@ protected:
 std::string blockText(const cb::SimpleItem& item) { return std::string(item.block().data(), item.block().size()); }
 
 TEST_F(Daemon, WhatProgramsCopyIsOnDiskWithTheRightItems) {
+    if (!x11test::findProgram("xsel").empty()) {
+        const std::string input = dir_.write("xsel-in", "from xsel");
+        auto xsel = ChildProcess::spawn({"xsel", "--clipboard", "--input", "--nodetach"}, xvfb_->display(), input, {});
+        ASSERT_TRUE(xsel);
+        auto fromXsel = waitForSavedRecords(1);
+        ASSERT_TRUE(fromXsel && fromXsel->findFirst<cb::TextItem>());
+        EXPECT_EQ(fromXsel->findFirst<cb::TextItem>()->text(), u"from xsel");
+        programs_.push_back(std::move(xsel));
+    }
+    const size_t before = savedCount();
     copyWithXclip("UTF8_STRING", "plain text");
-    auto text = waitForSavedRecords(1);
+    auto text = waitForSavedRecords(before + 1);
     ASSERT_TRUE(text);
     ASSERT_NE(text->findFirst<cb::TextItem>(), nullptr);
     EXPECT_EQ(text->findFirst<cb::TextItem>()->text(), u"plain text");
 
     copyWithXclip("text/html", "<p>para</p>");
-    auto html = waitForSavedRecords(2);
+    auto html = waitForSavedRecords(before + 2);
     ASSERT_TRUE(html && html->findFirst<cb::HtmlItem>());
     const std::string header = blockText(*html->findFirst<cb::HtmlItem>());
     EXPECT_EQ(header.rfind("Version:", 0), 0u) << header;
@@ -184,7 +194,7 @@ TEST_F(Daemon, WhatProgramsCopyIsOnDiskWithTheRightItems) {
     // Pictures are recorded once switched on; the setting goes to the running daemon.
     ASSERT_EQ(quillet({"config", "set", "1005", "1"}).first, 0);
     copyWithXclip("image/png", x11test::kRgbPng);
-    auto picture = waitForSavedRecords(3);
+    auto picture = waitForSavedRecords(before + 3);
     ASSERT_TRUE(picture && picture->findFirst<cb::BitmapItem>());
     EXPECT_EQ(std::string(picture->findFirst<cb::BitmapItem>()->png().data(), 4), "\x89PNG");
 
@@ -197,7 +207,7 @@ TEST_F(Daemon, WhatProgramsCopyIsOnDiskWithTheRightItems) {
     ASSERT_TRUE(files.own({{"x-special/gnome-copied-files", "cut\nfile:///tmp/a%20b.txt"},
                            {"text/uri-list", "file:///tmp/a%20b.txt\r\n"}}));
     std::unique_ptr<cb::DataObject> moved;
-    loop.runUntil([&] { return (moved = waitForSavedRecords(4, 0ms)) != nullptr; }, kLimit, 100ms);
+    loop.runUntil([&] { return (moved = waitForSavedRecords(before + 4, 0ms)) != nullptr; }, kLimit, 100ms);
     ASSERT_TRUE(moved);
     ASSERT_TRUE(moved->findFirst<cb::FilesItem>());
     EXPECT_EQ(platform::x11::dropFilesNames(blockText(*moved->findFirst<cb::FilesItem>())),
