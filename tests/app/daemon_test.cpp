@@ -29,8 +29,11 @@
 #include "platform/x11/connection.h"
 #include "platform/x11/poll_loop.h"
 #include "platform/x11/selection_owner.h"
+#include "platform/x11/selection_reader.h"
 #include "tests/x11/sample_pictures.h"
 #include "tests/x11/x11_test_support.h"
+
+#include <X11/Xlib.h>  // last: its macros (None, Status) would reach the headers above
 
 namespace {
 
@@ -299,6 +302,67 @@ TEST_F(Daemon, AtExitTheHistoryIsSavedAndOurContentStaysServed) {
     EXPECT_EQ(daemon_->exitCode(), 0);
     EXPECT_EQ(pasteWithXclip("UTF8_STRING"), "kept");
     EXPECT_EQ(savedCount(), 1u);
+}
+
+// A clipboard manager of the freedesktop convention, played by the test: it owns
+// CLIPBOARD_MANAGER and, asked to convert it to SAVE_TARGETS, reads the text from the
+// clipboard's owner, serves it itself and then answers. The daemon waits for it at exit and
+// leaves the content to it.
+TEST_F(Daemon, AtExitARunningClipboardManagerTakesOverOurContent) {
+    copyWithXclip("UTF8_STRING", "handed over");
+    ASSERT_TRUE(waitForSavedRecords(1));
+    ASSERT_EQ(quillet({"copy", "0", "0"}).first, 0);
+    programs_.clear();
+
+    platform::x11::PollLoop loop;
+    auto manager = platform::x11::Connection::open(loop, xvfb_->display().c_str());
+    ASSERT_TRUE(manager);
+    loop.watch(manager->fd(), [&] { manager->processPendingEvents(); });
+    Display* d = manager->display();
+    const platform::x11::XAtom managerAtom = manager->atom("CLIPBOARD_MANAGER");
+    const platform::x11::XAtom saveTargets = manager->atom("SAVE_TARGETS");
+    const platform::x11::XId managerWindow = manager->createWindow();
+    XSetSelectionOwner(d, managerAtom, managerWindow, CurrentTime);
+    manager->flush();
+    platform::x11::SelectionReader reader(*manager);
+    platform::x11::SelectionOwner keeper(*manager, "CLIPBOARD");
+    std::string saved;
+    bool answered = false;
+    const auto handler = manager->addEventHandler([&](const XEvent& e) {
+        if (e.type != SelectionRequest || e.xselectionrequest.selection != managerAtom ||
+            e.xselectionrequest.target != saveTargets)
+            return;
+        const XSelectionRequestEvent request = e.xselectionrequest;
+        reader.readTarget("UTF8_STRING", [&, request](platform::x11::ReadResult read) {
+            XEvent reply{};
+            reply.xselection.type = SelectionNotify;
+            reply.xselection.requestor = request.requestor;
+            reply.xselection.selection = request.selection;
+            reply.xselection.target = request.target;
+            reply.xselection.time = request.time;
+            reply.xselection.property = None;
+            if (read.status == platform::x11::ReadStatus::Ok && keeper.own({{"UTF8_STRING", read.data}})) {
+                saved = read.data;
+                reply.xselection.property = request.property;
+            }
+            XSendEvent(d, request.requestor, False, NoEventMask, &reply);
+            manager->flush();
+            answered = true;
+        });
+    });
+
+    ::kill(daemon_->pid(), SIGTERM);
+    loop.runUntil([&] { return answered && daemon_->exited(); }, kLimit, 20ms);
+    EXPECT_TRUE(answered);
+    ASSERT_TRUE(daemon_->exited());
+    EXPECT_EQ(daemon_->exitCode(), 0);
+    EXPECT_EQ(saved, "handed over");
+    // Nobody takes the clipboard from the manager afterwards: no child of the daemon serves it.
+    loop.runUntil([] { return false; }, 1000ms, 20ms);
+    EXPECT_TRUE(keeper.owns());
+    EXPECT_EQ(manager->selectionOwner("CLIPBOARD"), keeper.window());
+    manager->removeEventHandler(handler);
+    loop.unwatch(manager->fd());
 }
 
 TEST_F(Daemon, PauseAndStartSwitchRecording) {
