@@ -4,6 +4,7 @@
 #include <mutex>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "app/answer_request.h"
 #include "app/asio_event_loop.h"
@@ -27,23 +28,6 @@
 
 namespace app {
 
-// The network threads' posts, brought to the daemon's thread.
-class Daemon::NetTarget final : public net::MessageTarget {
-public:
-    NetTarget(asio::io_context& io, Daemon& daemon) : io_(io), daemon_(&daemon) {}
-    void post(unsigned message, uintptr_t wParam, intptr_t) override {
-        if (message != net::kMsgNetNotify) return;
-        asio::post(io_, [this, wParam] {
-            if (daemon_) daemon_->onNetNotify(wParam);
-        });
-    }
-    void detach() { daemon_ = nullptr; }
-
-private:
-    asio::io_context& io_;
-    Daemon* daemon_;
-};
-
 // Hands functions from other threads to the daemon's thread for as long as the daemon exists;
 // after that they are dropped where they were given.
 class Daemon::Mailbox {
@@ -61,6 +45,23 @@ public:
 private:
     std::mutex mutex_;
     asio::io_context* io_;
+};
+
+// The network threads' posts, brought to the daemon's thread.
+class Daemon::NetTarget final : public net::MessageTarget {
+public:
+    NetTarget(std::shared_ptr<Mailbox> mailbox, Daemon& daemon) : mailbox_(std::move(mailbox)), daemon_(&daemon) {}
+    void post(unsigned message, uintptr_t wParam, intptr_t) override {
+        if (message != net::kMsgNetNotify) return;
+        mailbox_->post([this, wParam] {
+            if (daemon_) daemon_->onNetNotify(wParam);
+        });
+    }
+    void detach() { daemon_ = nullptr; }
+
+private:
+    std::shared_ptr<Mailbox> mailbox_;
+    Daemon* daemon_;
 };
 
 // Each captured record goes to the automatic-send hosts on transfers of their own.
@@ -115,7 +116,7 @@ bool Daemon::start(std::string& error) {
     engine_->start(mainWindow);
 
     server_ = std::make_unique<net::Server>(config);
-    netTarget_ = std::make_shared<NetTarget>(io_, *this);
+    netTarget_ = std::make_shared<NetTarget>(mailbox_, *this);
     server_->setNotifyTarget(netTarget_);
     configChanged();
     running_ = true;
@@ -217,20 +218,17 @@ void Daemon::answer(const ControlRequest& request, std::function<void(ControlRep
     backgroundWork_.reset();
     ControlReply reply = answerRequest(request, *this, this);
     if (!backgroundWork_) return respond(std::move(reply));
-    BackgroundWork work = std::move(*backgroundWork_);
-    backgroundWork_.reset();
     // The thread has the work, the reply so far and the mailbox, nothing of the daemon's.
-    std::thread([work = std::move(work), reply = std::move(reply), respond = std::move(respond),
-                 mailbox = mailbox_]() mutable {
-        std::ostringstream out, err;
+    std::thread([work = *std::exchange(backgroundWork_, std::nullopt), reply = std::move(reply),
+                 respond = std::move(respond), mailbox = mailbox_]() mutable {
+        std::ostringstream out;
         try {
-            reply.status = work(out, err);
+            reply.status = work(out);
         } catch (const std::exception& e) {
             reply.status = 1;
-            err << "quillet: " << e.what() << '\n';
+            reply.err += std::string("quillet: ") + e.what() + '\n';
         }
         reply.out += std::move(out).str();
-        reply.err += std::move(err).str();
         mailbox->post([respond = std::move(respond), reply = std::move(reply)]() mutable { respond(std::move(reply)); });
     }).detach();
 }

@@ -30,7 +30,8 @@ public:
     // computer waits for the network): it touches nothing of the history or the configuration,
     // and its status and output complete the command's reply. True when the daemon takes it
     // and runs it on a thread of its own; false when the caller is to run it now.
-    using BackgroundWork = std::function<int(std::ostream& out, std::ostream& err)>;
+    // An exception it throws fails the command with its message.
+    using BackgroundWork = std::function<int(std::ostream& out)>;
     virtual bool finishInBackground(BackgroundWork& work) {
         (void)work;
         return false;

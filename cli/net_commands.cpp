@@ -7,7 +7,6 @@
 #include <deque>
 #include <mutex>
 #include <ostream>
-#include <sstream>
 
 #include "cli/daemon_control.h"
 #include "cli/json_writer.h"
@@ -110,7 +109,7 @@ int sendCommand(Store& store, Arguments& args, std::ostream& out, bool json, Dae
     if (!prepared) throw CommandError("The records cannot be prepared for sending.");
 
     // Only bytes move from here on: the payload is encoded, and records never change.
-    DaemonControl::BackgroundWork transfer = [sender, json](std::ostream& to, std::ostream&) {
+    DaemonControl::BackgroundWork transfer = [sender, json](std::ostream& to) {
         sender->run();
         const int32_t state = sender->state();
         const char* text = state == net::kSendFinished   ? "Finished"
@@ -121,8 +120,7 @@ int sendCommand(Store& store, Arguments& args, std::ostream& out, bool json, Dae
         return state == net::kSendFinished ? 0 : 1;
     };
     if (daemon && daemon->finishInBackground(transfer)) return 0;
-    std::ostringstream unused;
-    return transfer(out, unused);
+    return transfer(out);
 }
 
 int receiveCommand(Store& store, Arguments& args, std::ostream& out, bool json) {
