@@ -99,13 +99,18 @@ protected:
         return {p->exitCode(), x11test::TempDir::read(out)};
     }
 
-    ChildProcess& copyWithXclip(const std::string& target, const std::string& bytes) {
+    // A program that copies `bytes` from its standard input and serves them until it loses the
+    // clipboard.
+    ChildProcess& copyWith(const std::vector<std::string>& argv, const std::string& bytes) {
         const std::string input = dir_.write("in" + std::to_string(programs_.size()), bytes);
-        auto p = ChildProcess::spawn({"xclip", "-selection", "clipboard", "-t", target, "-i", "-quiet"},
-                                     xvfb_->display(), input, {});
+        auto p = ChildProcess::spawn(argv, xvfb_->display(), input, {});
         EXPECT_TRUE(p);
         programs_.push_back(std::move(p));
         return *programs_.back();
+    }
+
+    ChildProcess& copyWithXclip(const std::string& target, const std::string& bytes) {
+        return copyWith({"xclip", "-selection", "clipboard", "-t", target, "-i", "-quiet"}, bytes);
     }
 
     std::optional<std::string> pasteWithXclip(const std::string& target) {
@@ -172,13 +177,10 @@ std::string blockText(const cb::SimpleItem& item) { return std::string(item.bloc
 
 TEST_F(Daemon, WhatProgramsCopyIsOnDiskWithTheRightItems) {
     if (!x11test::findProgram("xsel").empty()) {
-        const std::string input = dir_.write("xsel-in", "from xsel");
-        auto xsel = ChildProcess::spawn({"xsel", "--clipboard", "--input", "--nodetach"}, xvfb_->display(), input, {});
-        ASSERT_TRUE(xsel);
+        copyWith({"xsel", "--clipboard", "--input", "--nodetach"}, "from xsel");
         auto fromXsel = waitForSavedRecords(1);
         ASSERT_TRUE(fromXsel && fromXsel->findFirst<cb::TextItem>());
         EXPECT_EQ(fromXsel->findFirst<cb::TextItem>()->text(), u"from xsel");
-        programs_.push_back(std::move(xsel));
     }
     const size_t before = savedCount();
     copyWithXclip("UTF8_STRING", "plain text");
