@@ -11,6 +11,9 @@ packages=(
   # the X11 desktop backend, and what its tests drive
   libx11-dev libxfixes-dev libxres-dev libxtst-dev libxi-dev
   xvfb openbox xclip xsel x11-utils xdotool
+  # the windows (Qt 6), and what their tests read them through: D-Bus for the tray, AT-SPI
+  qt6-base-dev qt6-svg-dev libatspi2.0-dev at-spi2-core dbus dbus-x11
+  python3-dbus python3-gi python3-pyatspi gir1.2-atspi-2.0
 )
 
 missing=()
