@@ -1,10 +1,19 @@
 #include "app/asio_event_loop.h"
 
+#include <vector>
+
 namespace app {
+
+struct AsioEventLoop::Watch {
+    Watch(asio::io_context& io, int fd, std::function<void()> fn) : descriptor(io, fd), onReadable(std::move(fn)) {}
+    asio::posix::stream_descriptor descriptor;
+    std::function<void()> onReadable;
+    bool active = true;
+};
 
 AsioEventLoop::~AsioEventLoop() {
     alive_.reset();
-    unwatch();
+    while (!watches_.empty()) unwatch(watches_.begin()->first);
     for (auto& [id, timer] : timers_) timer->cancel();
 }
 
@@ -15,7 +24,7 @@ void AsioEventLoop::post(std::function<void()> fn) {
     });
 }
 
-platform::x11::EventLoop::TimerId AsioEventLoop::startTimer(std::chrono::milliseconds delay, std::function<void()> fn) {
+platform::EventLoop::TimerId AsioEventLoop::startTimer(std::chrono::milliseconds delay, std::function<void()> fn) {
     const TimerId id = nextTimer_++;
     auto timer = std::make_unique<asio::steady_timer>(io_, delay);
     std::weak_ptr<bool> alive = alive_;
@@ -42,30 +51,60 @@ void AsioEventLoop::cancelTimer(TimerId id) {
 }
 
 void AsioEventLoop::watch(int fd, std::function<void()> onReadable) {
-    unwatch();
-    onReadable_ = std::move(onReadable);
-    watched_ = std::make_unique<asio::posix::stream_descriptor>(io_, fd);
-    waitReadable();
+    unwatch(fd);
+    auto watch = std::make_shared<Watch>(io_, fd, std::move(onReadable));
+    watches_[fd] = watch;
+    waitReadable(watch);
 }
 
-void AsioEventLoop::unwatch() {
-    if (!watched_) return;
-    watched_->cancel();
-    watched_->release();  // not ours to close
-    // The cancelled wait completes later; it must find its descriptor object alive.
-    asio::post(io_, [w = std::shared_ptr<asio::posix::stream_descriptor>(std::move(watched_))] {});
+void AsioEventLoop::unwatch(int fd) {
+    auto it = watches_.find(fd);
+    if (it == watches_.end()) return;
+    std::shared_ptr<Watch> watch = std::move(it->second);
+    watches_.erase(it);
+    watch->active = false;
+    watch->descriptor.cancel();
+    watch->descriptor.release();  // not ours to close
+    // The pending wait holds the watch until it completes.
 }
 
-void AsioEventLoop::waitReadable() {
-    if (!watched_) return;
+void AsioEventLoop::waitReadable(const std::shared_ptr<Watch>& watch) {
     std::weak_ptr<bool> alive = alive_;
-    asio::posix::stream_descriptor* current = watched_.get();
-    watched_->async_wait(asio::posix::stream_descriptor::wait_read,
-                         [this, alive, current](const std::error_code& ec) {
-                             if (ec || alive.expired() || watched_.get() != current) return;
-                             onReadable_();
-                             waitReadable();
-                         });
+    watch->descriptor.async_wait(asio::posix::stream_descriptor::wait_read,
+                                 [this, alive, watch](const std::error_code& ec) {
+                                     if (ec || alive.expired() || !watch->active) return;
+                                     // A copy: the call may unwatch and so destroy the original.
+                                     std::function<void()> fn = watch->onReadable;
+                                     fn();
+                                     if (watch->active) waitReadable(watch);
+                                 });
+}
+
+platform::EventLoop::HookId AsioEventLoop::addRoundEnd(std::function<void()> fn) {
+    const HookId id = nextHook_++;
+    roundEnd_.emplace(id, std::move(fn));
+    return id;
+}
+
+void AsioEventLoop::removeRoundEnd(HookId id) { roundEnd_.erase(id); }
+
+void AsioEventLoop::runRoundEnd() {
+    std::vector<HookId> ids;
+    for (const auto& [id, fn] : roundEnd_) ids.push_back(id);
+    for (HookId id : ids) {
+        auto it = roundEnd_.find(id);
+        if (it == roundEnd_.end()) continue;  // removed by an earlier one
+        std::function<void()> fn = it->second;
+        fn();
+    }
+}
+
+void AsioEventLoop::run() {
+    runRoundEnd();
+    while (!io_.stopped() && io_.run_one() > 0) {
+        io_.poll();  // whatever else is ready, then the round ends
+        if (!io_.stopped()) runRoundEnd();
+    }
 }
 
 }  // namespace app

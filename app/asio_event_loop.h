@@ -1,8 +1,8 @@
 #pragma once
 
-// The X11 backend's event loop on an asio io_context: posted work, one-shot timers, and the X
-// connection's descriptor watched for reading. The daemon runs everything of its user-interface
-// thread on this one io_context: the X connection, the control socket, the timers, the posts.
+// The program's event loop on an asio io_context: posted work, one-shot timers, watched
+// descriptors, and the round-end calls, which run() makes after each batch of ready handlers.
+// The headless daemon runs everything of its main thread on this one io_context.
 
 #include <asio.hpp>
 
@@ -10,11 +10,11 @@
 #include <map>
 #include <memory>
 
-#include "platform/x11/event_loop.h"
+#include "platform/event_loop.h"
 
 namespace app {
 
-class AsioEventLoop final : public platform::x11::EventLoop {
+class AsioEventLoop final : public platform::EventLoop {
 public:
     explicit AsioEventLoop(asio::io_context& io) : io_(io) {}
     ~AsioEventLoop() override;
@@ -24,22 +24,28 @@ public:
     void post(std::function<void()> fn) override;
     TimerId startTimer(std::chrono::milliseconds delay, std::function<void()> fn) override;
     void cancelTimer(TimerId id) override;
+    void watch(int fd, std::function<void()> onReadable) override;
+    void unwatch(int fd) override;
+    HookId addRoundEnd(std::function<void()> fn) override;
+    void removeRoundEnd(HookId id) override;
 
-    // Calls onReadable whenever the descriptor is readable, until unwatched. The descriptor
-    // stays the caller's: it is never closed here.
-    void watch(int fd, std::function<void()> onReadable);
-    void unwatch();
+    // Runs the io_context until it is stopped or out of work, with the round-end calls after
+    // every batch of handlers.
+    void run();
 
     asio::io_context& io() const { return io_; }
 
 private:
-    void waitReadable();
+    struct Watch;
+    void waitReadable(const std::shared_ptr<Watch>& watch);
+    void runRoundEnd();
 
     asio::io_context& io_;
     std::map<TimerId, std::unique_ptr<asio::steady_timer>> timers_;
     TimerId nextTimer_ = 1;
-    std::unique_ptr<asio::posix::stream_descriptor> watched_;
-    std::function<void()> onReadable_;
+    std::map<int, std::shared_ptr<Watch>> watches_;
+    std::map<HookId, std::function<void()>> roundEnd_;
+    HookId nextHook_ = 1;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

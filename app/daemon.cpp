@@ -83,7 +83,7 @@ Daemon::~Daemon() {
     // The engine refers to the desktop, the desktop to the connection, the connection to the loop.
     engine_.reset();
     desktop_.reset();
-    if (loop_) loop_->unwatch();
+    if (loop_ && connection_) loop_->unwatch(connection_->fd());
     connection_.reset();
 }
 

@@ -1,13 +1,54 @@
 #include "platform/x11/poll_loop.h"
 
 #include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 
 namespace platform::x11 {
 
-void PollLoop::post(std::function<void()> fn) { posted_.push_back(std::move(fn)); }
+PollLoop::PollLoop() : wakeFd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+PollLoop::~PollLoop() {
+    if (wakeFd_ >= 0) ::close(wakeFd_);
+}
+
+void PollLoop::post(std::function<void()> fn) {
+    {
+        const std::lock_guard<std::mutex> lock(postedMutex_);
+        posted_.push_back(std::move(fn));
+    }
+    if (wakeFd_ >= 0) {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t written = ::write(wakeFd_, &one, sizeof one);
+    }
+}
+
+bool PollLoop::hasPosted() {
+    const std::lock_guard<std::mutex> lock(postedMutex_);
+    return !posted_.empty();
+}
+
+EventLoop::HookId PollLoop::addRoundEnd(std::function<void()> fn) {
+    const HookId id = nextHook_++;
+    roundEnd_.emplace(id, std::move(fn));
+    return id;
+}
+
+void PollLoop::removeRoundEnd(HookId id) { roundEnd_.erase(id); }
+
+void PollLoop::runRoundEnd() {
+    std::vector<HookId> ids;
+    for (const auto& [id, fn] : roundEnd_) ids.push_back(id);
+    for (HookId id : ids) {
+        auto it = roundEnd_.find(id);
+        if (it == roundEnd_.end()) continue;  // removed by an earlier one
+        std::function<void()> fn = it->second;
+        fn();
+    }
+}
 
 EventLoop::TimerId PollLoop::startTimer(std::chrono::milliseconds delay, std::function<void()> fn) {
     const TimerId id = nextTimer_++;
@@ -25,7 +66,10 @@ void PollLoop::runPosted() {
     // Work posted while this batch runs waits for the next round, so a handler that posts
     // itself cannot starve the descriptors.
     std::vector<std::function<void()>> batch;
-    batch.swap(posted_);
+    {
+        const std::lock_guard<std::mutex> lock(postedMutex_);
+        batch.swap(posted_);
+    }
     for (auto& fn : batch) fn();
 }
 
@@ -45,7 +89,8 @@ void PollLoop::runDueTimers() {
 
 void PollLoop::runOnce(std::chrono::milliseconds maxWait) {
     runPosted();
-    std::chrono::milliseconds wait = posted_.empty() ? maxWait : std::chrono::milliseconds(0);
+    runRoundEnd();
+    std::chrono::milliseconds wait = hasPosted() ? std::chrono::milliseconds(0) : maxWait;
     const Clock::time_point now = Clock::now();
     for (const auto& [id, timer] : timers_) {
         const auto untilDue = std::chrono::ceil<std::chrono::milliseconds>(timer.due - now);
@@ -53,11 +98,17 @@ void PollLoop::runOnce(std::chrono::milliseconds maxWait) {
     }
 
     std::vector<pollfd> fds;
+    if (wakeFd_ >= 0) fds.push_back(pollfd{wakeFd_, POLLIN, 0});
     for (const auto& [fd, fn] : watches_) fds.push_back(pollfd{fd, POLLIN, 0});
     const int n = ::poll(fds.data(), fds.size(), static_cast<int>(wait.count()));
     if (n > 0) {
         for (const pollfd& p : fds) {
             if (p.revents == 0) continue;
+            if (p.fd == wakeFd_) {
+                uint64_t count = 0;
+                [[maybe_unused]] const ssize_t got = ::read(wakeFd_, &count, sizeof count);
+                continue;
+            }
             auto it = watches_.find(p.fd);
             if (it == watches_.end()) continue;  // unwatched by an earlier handler
             std::function<void()> fn = it->second;

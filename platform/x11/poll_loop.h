@@ -1,12 +1,13 @@
 #pragma once
 
-// A small single-threaded event loop on poll(2): file descriptors, posted work and timers.
+// A small event loop on poll(2): file descriptors, posted work (from any thread) and timers.
 // It serves the X11 backend where the program has no loop of its own, and the tests.
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <vector>
 
 #include "platform/x11/event_loop.h"
@@ -15,7 +16,8 @@ namespace platform::x11 {
 
 class PollLoop final : public EventLoop {
 public:
-    PollLoop() = default;
+    PollLoop();
+    ~PollLoop() override;
     PollLoop(const PollLoop&) = delete;
     PollLoop& operator=(const PollLoop&) = delete;
 
@@ -23,10 +25,10 @@ public:
     TimerId startTimer(std::chrono::milliseconds delay, std::function<void()> fn) override;
     void cancelTimer(TimerId id) override;
 
-    // Calls onReadable from the loop whenever fd is readable (or has hung up); replaces an
-    // earlier watch of the same descriptor.
-    void watch(int fd, std::function<void()> onReadable);
-    void unwatch(int fd);
+    void watch(int fd, std::function<void()> onReadable) override;
+    void unwatch(int fd) override;
+    HookId addRoundEnd(std::function<void()> fn) override;
+    void removeRoundEnd(HookId id) override;
 
     // One round: runs the posted work, waits for a descriptor or the next timer (at most
     // maxWait), then runs what became due.
@@ -45,9 +47,16 @@ private:
     };
 
     void runPosted();
+    void runRoundEnd();
     void runDueTimers();
+    bool hasPosted();
 
+    std::mutex postedMutex_;
     std::vector<std::function<void()>> posted_;
+    // Written by post() from other threads, so that a waiting poll wakes up.
+    int wakeFd_ = -1;
+    std::map<HookId, std::function<void()>> roundEnd_;
+    HookId nextHook_ = 1;
     std::map<TimerId, Timer> timers_;
     TimerId nextTimer_ = 1;
     std::map<int, std::function<void()>> watches_;

@@ -1,0 +1,44 @@
+#pragma once
+
+// The desktop the resident program runs on, as the core needs it: the engine's platform
+// interface and the few things the engine's interface does not carry. A backend lives on the
+// program's event loop. makeDesktopBackend() is the one place that picks and builds a backend.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/desktop.h"
+#include "platform/event_loop.h"
+
+namespace app {
+
+class DesktopBackend {
+public:
+    virtual ~DesktopBackend() = default;
+
+    virtual platform::Desktop& desktop() = 0;
+
+    // Counts the contents read from other programs; the number of the one offered now.
+    virtual uint64_t snapshotSerial() const = 0;
+    // The program that held the clipboard went away with its content; `serial` names that
+    // content (snapshotSerial() when it was read).
+    virtual void setOnOwnerGone(std::function<void(uint64_t serial)> onOwnerGone) = 0;
+    // The connection to the desktop broke: the program saves and ends. Called from the loop.
+    virtual void setOnLost(std::function<void()> onLost) = 0;
+    virtual bool lost() const = 0;
+};
+
+struct DesktopSettings {
+    std::string display;  // empty: the environment's
+    // At exit, content of ours that nobody took over stays served by a process of its own.
+    bool serveAfterExit = true;
+};
+
+// The desktop backend this build and environment provide, on `loop`. Null, with the reason in
+// `error`, when it cannot be used (no display, no such backend in this build).
+std::unique_ptr<DesktopBackend> makeDesktopBackend(platform::EventLoop& loop, const DesktopSettings& settings,
+                                                   std::string& error);
+
+}  // namespace app

@@ -1,0 +1,1 @@
+#include "app/resident_program.h"
