@@ -14,7 +14,7 @@
 #include "model/history.h"
 #include "model/record_list.h"
 #include "persist/config/app_config.h"
-#include "platform/x11/clipboard_conversions.h"
+#include "platform/clipboard_conversions.h"
 #include "platform/x11/connection.h"
 #include "platform/x11/poll_loop.h"
 #include "platform/x11/x11_desktop.h"
@@ -22,6 +22,7 @@
 
 namespace {
 
+using namespace platform;
 using namespace platform::x11;
 using namespace std::chrono_literals;
 

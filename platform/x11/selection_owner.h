@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/x11/clipboard_conversions.h"
+#include "platform/clipboard_conversions.h"
 #include "platform/x11/connection.h"
 
 namespace platform::x11 {

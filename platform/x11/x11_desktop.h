@@ -23,7 +23,7 @@
 #include <string>
 
 #include "platform/desktop.h"
-#include "platform/x11/clipboard_snapshot.h"
+#include "platform/clipboard_snapshot.h"
 #include "platform/x11/connection.h"
 
 namespace platform::x11 {

@@ -25,7 +25,7 @@
 #include "model/text_item.h"
 #include "persist/files/data_folder.h"
 #include "persist/files/history_file.h"
-#include "platform/x11/clipboard_conversions.h"
+#include "platform/clipboard_conversions.h"
 #include "platform/x11/connection.h"
 #include "platform/x11/poll_loop.h"
 #include "platform/x11/selection_owner.h"
@@ -215,11 +215,11 @@ TEST_F(Daemon, WhatProgramsCopyIsOnDiskWithTheRightItems) {
     loop.runUntil([&] { return (moved = waitForSavedRecords(before + 4, 0ms)) != nullptr; }, kLimit, 100ms);
     ASSERT_TRUE(moved);
     ASSERT_TRUE(moved->findFirst<cb::FilesItem>());
-    EXPECT_EQ(platform::x11::dropFilesNames(blockText(*moved->findFirst<cb::FilesItem>())),
+    EXPECT_EQ(platform::dropFilesNames(blockText(*moved->findFirst<cb::FilesItem>())),
               std::vector<std::string>{"/tmp/a b.txt"});
     ASSERT_TRUE(moved->findFirst<cb::PreferredDropEffect>());
-    EXPECT_EQ(platform::x11::readDropEffect(blockText(*moved->findFirst<cb::PreferredDropEffect>())),
-              platform::x11::kDropEffectMove);
+    EXPECT_EQ(platform::readDropEffect(blockText(*moved->findFirst<cb::PreferredDropEffect>())),
+              platform::kDropEffectMove);
     loop.unwatch(other->fd());
 }
 
@@ -269,7 +269,7 @@ TEST_F(Daemon, CopyPutsTheStoredRecordBackAndIsNotCapturedAgain) {
     const std::optional<std::string> png = pasteWithXclip("image/png");
     ASSERT_TRUE(png);
     // The same picture: the pixels as stored, whatever the PNG encoder's choices.
-    EXPECT_EQ(platform::x11::imageToDib("image/png", *png), platform::x11::imageToDib("image/png", x11test::kRgbPng));
+    EXPECT_EQ(platform::imageToDib("image/png", *png), platform::imageToDib("image/png", x11test::kRgbPng));
 
     std::this_thread::sleep_for(2500ms);
     EXPECT_EQ(savedCount(), 3u);

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/x11/clipboard_conversions.h"
+#include "platform/clipboard_conversions.h"
 #include "platform/x11/connection.h"
 #include "platform/x11/poll_loop.h"
 #include "platform/x11/selection_monitor.h"
@@ -25,6 +25,7 @@
 
 namespace {
 
+using namespace platform;
 using namespace platform::x11;
 using namespace std::chrono_literals;
 using x11test::ChildProcess;

@@ -20,7 +20,7 @@
 #include "persist/config/app_config.h"
 #include "persist/config/option_keys.h"
 #include "platform/text_codec.h"
-#include "platform/x11/clipboard_conversions.h"
+#include "platform/clipboard_conversions.h"
 #include "platform/x11/connection.h"
 #include "platform/x11/poll_loop.h"
 #include "platform/x11/selection_owner.h"
@@ -30,6 +30,7 @@
 
 namespace {
 
+using namespace platform;
 using namespace platform::x11;
 using namespace std::chrono_literals;
 using x11test::ChildProcess;

@@ -1,4 +1,4 @@
-#include "platform/x11/clipboard_conversions.h"
+#include "platform/clipboard_conversions.h"
 
 #include <FreeImage.h>
 
@@ -13,7 +13,7 @@
 #include "platform/clipboard_formats.h"
 #include "platform/text_codec.h"
 
-namespace platform::x11 {
+namespace platform {
 
 namespace {
 
@@ -858,4 +858,4 @@ std::vector<TargetData> targetsFromWindows(std::span<const FormatData> formats) 
     return out;
 }
 
-}  // namespace platform::x11
+}  // namespace platform

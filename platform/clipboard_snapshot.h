@@ -2,16 +2,16 @@
 
 // What another program's clipboard content becomes for the engine: a read-only data object that
 // offers Windows formats made from the owner's targets, in the order the owner lists them, each
-// rendered on global memory from bytes read once. Pure: no X connection is needed.
+// rendered on global memory from bytes read once. Pure: no display connection is needed.
 
 #include <span>
 #include <string>
 #include <vector>
 
+#include "platform/clipboard_conversions.h"
 #include "platform/data_transfer.h"
-#include "platform/x11/clipboard_conversions.h"
 
-namespace platform::x11 {
+namespace platform {
 
 // The bytes of one clipboard format.
 struct ClipData {
@@ -35,8 +35,9 @@ struct ReadFormat {
 // right after CF_UNICODETEXT, as the desktop synthesises it.
 std::vector<ClipData> snapshotFormats(std::span<const ReadFormat> reads);
 
-// The bytes of a data object's formats that an X11 owner can serve, in the object's order.
+// The bytes of a data object's formats that an X11 owner or a Wayland source can serve, in the
+// object's order.
 // Formats it cannot render on global memory are left out.
 std::vector<FormatData> renderForTargets(IDataObject& data);
 
-}  // namespace platform::x11
+}  // namespace platform

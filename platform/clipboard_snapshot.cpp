@@ -1,11 +1,11 @@
-#include "platform/x11/clipboard_snapshot.h"
+#include "platform/clipboard_snapshot.h"
 
 #include <cstring>
 
 #include "platform/clipboard_formats.h"
 #include "platform/global_memory.h"
 
-namespace platform::x11 {
+namespace platform {
 
 namespace {
 
@@ -109,4 +109,4 @@ std::vector<FormatData> renderForTargets(IDataObject& data) {
     return out;
 }
 
-}  // namespace platform::x11
+}  // namespace platform

@@ -1,4 +1,4 @@
-#include "platform/x11/clipboard_conversions.h"
+#include "platform/clipboard_conversions.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 
 namespace {
 
-using namespace platform::x11;
+using namespace platform;
 using namespace std::string_literals;
 using x11test::kRgbPng;
 

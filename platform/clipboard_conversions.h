@@ -1,9 +1,10 @@
 #pragma once
 
-// Between the data that X11 programs put on the clipboard (named targets, each a run of bytes)
-// and the Windows clipboard formats our items hold, so that a record captured here can be
-// pasted by a copy of the program on Windows and the other way round. Pure functions: no X
-// connection is needed. Everything read here comes from another program and is treated as
+// Between the data that Linux programs put on the clipboard (named targets, each a run of bytes:
+// the X11 selection's targets, which on Wayland are the offer's MIME types) and the Windows
+// clipboard formats our items hold, so that a record captured here can be pasted by a copy of
+// the program on Windows and the other way round. Both desktop backends read and serve through
+// this one table. Pure functions: no display connection is needed. Everything read here comes from another program and is treated as
 // untrusted: sizes are checked against the bytes actually present, and malformed input gives
 // "nothing" rather than a guess.
 //
@@ -18,9 +19,9 @@
 
 #include "platform/data_transfer.h"
 
-namespace platform::x11 {
+namespace platform {
 
-// ---- X11 targets
+// ---- targets (X11 selection targets and Wayland MIME types)
 
 namespace target {
 inline constexpr std::string_view kTargets = "TARGETS";
@@ -179,4 +180,4 @@ struct TargetData {
 // bytes cannot be converted is left out.
 std::vector<TargetData> targetsFromWindows(std::span<const FormatData> formats);
 
-}  // namespace platform::x11
+}  // namespace platform
