@@ -14,6 +14,8 @@ packages=(
   # the windows (Qt 6), and what their tests read them through: D-Bus for the tray, AT-SPI
   qt6-base-dev qt6-svg-dev libatspi2.0-dev at-spi2-core dbus dbus-x11
   python3-dbus python3-gi python3-pyatspi gir1.2-atspi-2.0
+  # the Wayland desktop backend, and what its tests drive (a headless Sway, wl-copy, wl-paste)
+  libwayland-dev wayland-protocols sway wl-clipboard
 )
 
 missing=()
