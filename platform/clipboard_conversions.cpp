@@ -88,18 +88,20 @@ size_t findIgnoreCase(std::string_view hay, std::string_view needle, size_t from
 }
 
 bool isUtf8Target(std::string_view name) {
-    return name == target::kUtf8String || equalsIgnoreCase(name, target::kTextPlainUtf8);
+    return name == target::kUtf8String || equalsIgnoreCase(name, target::kTextPlainUtf8) ||
+           equalsIgnoreCase(name, target::kTextPlain);
 }
 
 // ---- reading plan
 
 struct FormatTargets {
     WinFormat format;
-    std::array<std::string_view, 3> targets;  // best first; empty entries unused
+    std::array<std::string_view, 4> targets;  // best first; empty entries unused
 };
 
 constexpr FormatTargets kReadTable[] = {
-    {WinFormat::UnicodeText, {target::kUtf8String, target::kTextPlainUtf8, target::kString}},
+    {WinFormat::UnicodeText,
+     {target::kUtf8String, target::kTextPlainUtf8, target::kTextPlain, target::kString}},
     {WinFormat::Html, {target::kHtml, {}, {}}},
     {WinFormat::Rtf, {target::kRtf, target::kApplicationRtf, target::kRichText}},
     {WinFormat::Csv, {target::kCsv, {}, {}}},
@@ -812,7 +814,8 @@ std::vector<TargetData> targetsFromWindows(std::span<const FormatData> formats) 
         out.push_back({std::string(name), std::move(bytes)});
     };
     auto addText = [&](std::string_view unicodeText) {
-        for (std::string_view t : {target::kUtf8String, target::kTextPlainUtf8, target::kString})
+        for (std::string_view t :
+             {target::kUtf8String, target::kTextPlainUtf8, target::kTextPlain, target::kString})
             add(t, *unicodeTextToTarget(t, unicodeText));
     };
     for (const FormatData& d : formats) {

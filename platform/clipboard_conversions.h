@@ -27,6 +27,8 @@ namespace target {
 inline constexpr std::string_view kTargets = "TARGETS";
 inline constexpr std::string_view kUtf8String = "UTF8_STRING";
 inline constexpr std::string_view kTextPlainUtf8 = "text/plain;charset=utf-8";
+// Without a charset: UTF-8 on Linux desktops (Wayland programs often offer only this one).
+inline constexpr std::string_view kTextPlain = "text/plain";
 inline constexpr std::string_view kString = "STRING";  // ISO 8859-1
 inline constexpr std::string_view kHtml = "text/html";
 inline constexpr std::string_view kRtf = "text/rtf";
@@ -66,8 +68,8 @@ std::optional<WinFormat> winFormatOf(ClipFormat format);
 // ---- reading: which targets to ask an owner for
 
 // One Windows format an owner can supply, with the offered targets it can be made from, the
-// best first (UTF8_STRING before text/plain;charset=utf-8 before STRING; image/png before
-// image/bmp). A reader asks for the first and falls back to the next when that fails.
+// best first (UTF8_STRING before text/plain;charset=utf-8 before text/plain before STRING;
+// image/png before image/bmp). A reader asks for the first and falls back to the next when that fails.
 struct TargetPlan {
     WinFormat format;
     std::vector<std::string> candidates;
@@ -95,7 +97,7 @@ bool isSecretHint(std::string_view value);
 std::optional<std::string> toWindows(WinFormat format, std::string_view targetName,
                                      std::string_view data);
 
-// CF_UNICODETEXT bytes from UTF8_STRING or text/plain;charset=utf-8 (UTF-8) or STRING
+// CF_UNICODETEXT bytes from UTF8_STRING, text/plain;charset=utf-8 or text/plain (UTF-8) or STRING
 // (Latin-1). The text ends at the first NUL. Nothing for another target.
 std::optional<std::string> textToUnicodeText(std::string_view targetName, std::string_view data);
 // CF_TEXT bytes made from CF_UNICODETEXT bytes.
@@ -133,7 +135,8 @@ std::optional<uint32_t> readDropEffect(std::string_view bytes);
 // ---- writing: Windows format bytes to target bytes
 
 // Target bytes from CF_UNICODETEXT bytes (text up to the first NUL character): UTF-8 for
-// UTF8_STRING and text/plain;charset=utf-8, Latin-1 for STRING ("?" for what it lacks).
+// UTF8_STRING, text/plain;charset=utf-8 and text/plain, Latin-1 for STRING ("?" for what it
+// lacks).
 std::optional<std::string> unicodeTextToTarget(std::string_view targetName,
                                                std::string_view unicodeText);
 
@@ -173,7 +176,7 @@ struct TargetData {
 };
 
 // The targets an owner serves for a data object's formats, in the formats' order: text as
-// UTF8_STRING, text/plain;charset=utf-8 and STRING (from CF_TEXT only when there is no
+// UTF8_STRING, text/plain;charset=utf-8, text/plain and STRING (from CF_TEXT only when there is no
 // CF_UNICODETEXT); text/html; text/rtf, text/richtext, application/rtf; text/csv; image/png
 // and image/bmp; text/uri-list and x-special/gnome-copied-files for the files, and
 // application/x-kde-cutselection for their effect; the tag under its own target. A format whose

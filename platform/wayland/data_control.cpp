@@ -16,26 +16,36 @@ namespace {
 
 // The two protocols have the same messages under different names; one implementation serves
 // both through these traits.
-#define QUILLET_DATA_CONTROL_TRAITS(Traits, prefix)                                                                  \
-    struct Traits {                                                                                                  \
-        using Manager = prefix##_data_control_manager_v1;                                                            \
-        using Device = prefix##_data_control_device_v1;                                                              \
-        using Source = prefix##_data_control_source_v1;                                                              \
-        using Offer = prefix##_data_control_offer_v1;                                                                \
-        using DeviceListener = prefix##_data_control_device_v1_listener;                                             \
-        using SourceListener = prefix##_data_control_source_v1_listener;                                             \
-        using OfferListener = prefix##_data_control_offer_v1_listener;                                               \
-        static Device* getDevice(Manager* m, wl_seat* seat) { return prefix##_data_control_manager_v1_get_data_device(m, seat); } \
-        static Source* createSource(Manager* m) { return prefix##_data_control_manager_v1_create_data_source(m); }   \
-        static void setSelection(Device* d, Source* s) { prefix##_data_control_device_v1_set_selection(d, s); }      \
-        static void destroy(Device* d) { prefix##_data_control_device_v1_destroy(d); }                               \
-        static void destroy(Source* s) { prefix##_data_control_source_v1_destroy(s); }                               \
-        static void destroy(Offer* o) { prefix##_data_control_offer_v1_destroy(o); }                                 \
-        static void offer(Source* s, const char* mime) { prefix##_data_control_source_v1_offer(s, mime); }           \
-        static void receive(Offer* o, const char* mime, int fd) { prefix##_data_control_offer_v1_receive(o, mime, fd); } \
-        static void listen(Device* d, const DeviceListener* l, void* data) { prefix##_data_control_device_v1_add_listener(d, l, data); } \
-        static void listen(Source* s, const SourceListener* l, void* data) { prefix##_data_control_source_v1_add_listener(s, l, data); } \
-        static void listen(Offer* o, const OfferListener* l, void* data) { prefix##_data_control_offer_v1_add_listener(o, l, data); } \
+#define QUILLET_DATA_CONTROL_TRAITS(Traits, p)                                                        \
+    struct Traits {                                                                                    \
+        using Manager = p##_data_control_manager_v1;                                                   \
+        using Device = p##_data_control_device_v1;                                                     \
+        using Source = p##_data_control_source_v1;                                                     \
+        using Offer = p##_data_control_offer_v1;                                                       \
+        using DeviceListener = p##_data_control_device_v1_listener;                                    \
+        using SourceListener = p##_data_control_source_v1_listener;                                    \
+        using OfferListener = p##_data_control_offer_v1_listener;                                      \
+        static Device* getDevice(Manager* m, wl_seat* seat) {                                          \
+            return p##_data_control_manager_v1_get_data_device(m, seat);                               \
+        }                                                                                              \
+        static Source* createSource(Manager* m) { return p##_data_control_manager_v1_create_data_source(m); } \
+        static void setSelection(Device* d, Source* s) { p##_data_control_device_v1_set_selection(d, s); } \
+        static void destroy(Device* d) { p##_data_control_device_v1_destroy(d); }                      \
+        static void destroy(Source* s) { p##_data_control_source_v1_destroy(s); }                      \
+        static void destroy(Offer* o) { p##_data_control_offer_v1_destroy(o); }                        \
+        static void offer(Source* s, const char* mime) { p##_data_control_source_v1_offer(s, mime); } \
+        static void receive(Offer* o, const char* mime, int fd) {                                      \
+            p##_data_control_offer_v1_receive(o, mime, fd);                                            \
+        }                                                                                              \
+        static void listen(Device* d, const DeviceListener* l, void* data) {                           \
+            p##_data_control_device_v1_add_listener(d, l, data);                                       \
+        }                                                                                              \
+        static void listen(Source* s, const SourceListener* l, void* data) {                           \
+            p##_data_control_source_v1_add_listener(s, l, data);                                       \
+        }                                                                                              \
+        static void listen(Offer* o, const OfferListener* l, void* data) {                             \
+            p##_data_control_offer_v1_add_listener(o, l, data);                                        \
+        }                                                                                              \
     };
 
 QUILLET_DATA_CONTROL_TRAITS(ExtProtocol, ext)

@@ -159,7 +159,9 @@ CompositorOffer probeCompositor(const char* display) {
     wl_display_roundtrip(d);
     wl_registry_destroy(registry);
     wl_display_disconnect(d);
-    offer.dataControl = seen.ext ? DataControlProtocol::Ext : seen.wlr ? DataControlProtocol::Wlr : DataControlProtocol::None;
+    offer.dataControl = seen.ext   ? DataControlProtocol::Ext
+                        : seen.wlr ? DataControlProtocol::Wlr
+                                   : DataControlProtocol::None;
     offer.virtualKeyboard = seen.keyboard;
     return offer;
 }

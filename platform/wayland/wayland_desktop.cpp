@@ -15,14 +15,6 @@
 
 namespace platform::wayland {
 
-namespace {
-
-// Wayland programs also read plain UTF-8 text as "text/plain"; served with the same bytes as
-// the table's UTF-8 text.
-constexpr std::string_view kTextPlain = "text/plain";
-
-}  // namespace
-
 // Wayland names no window that has the focus; the client that has it is the one target.
 class WaylandDesktop::FocusedClient final : public FocusHelper {
 public:
@@ -298,8 +290,6 @@ HResult WaylandDesktop::oleSetClipboard(IDataObject* data) {
         auto bytes = std::make_shared<const std::string>(std::move(t.bytes));
         if (!targets.try_emplace(t.target, bytes).second) continue;
         mimeTypes.push_back(t.target);
-        if (t.target == target::kTextPlainUtf8 && targets.try_emplace(std::string(kTextPlain), bytes).second)
-            mimeTypes.emplace_back(kTextPlain);
     }
     std::weak_ptr<bool> alive = alive_;
     auto which = std::make_shared<DataSource*>(nullptr);

@@ -83,6 +83,10 @@ TEST(ClipboardConversions, PlanFollowsTheOwnersOrderAndPrefersTheBestTarget) {
     };
     EXPECT_EQ(planRead(offered), expected);
     EXPECT_TRUE(planRead(std::vector<std::string>{"TARGETS", "TIMESTAMP", "COMPOUND_TEXT"}).empty());
+    // Plain text/plain is UTF-8 text too, before Latin-1.
+    const std::vector<TargetPlan> plainExpected = {{WinFormat::UnicodeText, {"text/plain", "STRING"}}};
+    EXPECT_EQ(planRead(std::vector<std::string>{"STRING", "text/plain"}), plainExpected);
+    EXPECT_EQ(textToUnicodeText("text/plain", "caf\xC3\xA9"), "c\0a\0f\0\xE9\0\0\0"s);
     // MIME types are matched without regard to case; the text/plain variant too.
     const std::vector<std::string> mixedCase = {"Text/Plain;Charset=UTF-8", "TEXT/HTML"};
     const std::vector<TargetPlan> mixedExpected = {{WinFormat::UnicodeText, {"Text/Plain;Charset=UTF-8"}},
@@ -398,6 +402,7 @@ TEST(ClipboardConversions, TargetsFromWindowsFormats) {
         {"text/html", kWrappedMarkup},
         {"UTF8_STRING", "h\xC3\xA9"},
         {"text/plain;charset=utf-8", "h\xC3\xA9"},
+        {"text/plain", "h\xC3\xA9"},
         {"STRING", "h\xE9"},
         {"text/rtf", "{\\rtf1}"},
         {"text/richtext", "{\\rtf1}"},
@@ -415,6 +420,7 @@ TEST(ClipboardConversions, TargetsFromWindowsFormats) {
     const std::vector<TargetData> ansiExpected = {
         {"UTF8_STRING", "\xE2\x82\xAC"},
         {"text/plain;charset=utf-8", "\xE2\x82\xAC"},
+        {"text/plain", "\xE2\x82\xAC"},
         {"STRING", "?"},
         {"text/uri-list", "file:///tmp/f\r\n"},
         {"x-special/gnome-copied-files", "copy\nfile:///tmp/f"},

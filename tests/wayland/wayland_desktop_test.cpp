@@ -291,6 +291,35 @@ TEST_F(WaylandEngine, WhenTheOwnerLeavesAfterItsOnePasteTheRecordIsPutBack) {
     EXPECT_EQ(list().count(), 1u);
 }
 
+#ifdef QUILLET_KEY_LOGGER
+TEST_F(WaylandEngine, APasteIsTypedIntoTheFocusedClientWhichPastesTheRecord) {
+    ASSERT_TRUE(desktop_->typesPastes());
+    const std::string log = sway_->filesDir() + "/keys";
+    ChildProcess::Options options;
+    options.environment = sway_->environment();
+    options.stdoutPath = log;
+    std::string error;
+    auto logger = ChildProcess::spawn({QUILLET_KEY_LOGGER}, options, &error);
+    ASSERT_TRUE(logger) << error;
+    // It has the keyboard focus once its window is up.
+    ASSERT_TRUE(runUntil([&] { return waylandtest::readFile(log).find("enter") != std::string::npos; }))
+        << waylandtest::readFile(log);
+
+    copyWithWlCopy({}, "typed in");
+    ASSERT_TRUE(waitForRecords(1));
+    copyWithWlCopy({}, "on the clipboard now");
+    ASSERT_TRUE(waitForRecords(2));
+    ASSERT_TRUE(engine_->pasteRecord(list().records()[1], &list()));
+    ASSERT_TRUE(runUntil([&] { return waylandtest::readFile(log).find("pasted") != std::string::npos; }))
+        << waylandtest::readFile(log);
+    const std::string keys = waylandtest::readFile(log);
+    // V pressed while Control (mask 4) is held, then both let go.
+    EXPECT_NE(keys.find("key 47 1 4"), std::string::npos) << keys;
+    EXPECT_NE(keys.find("pasted typed in\n"), std::string::npos) << keys;
+    ASSERT_TRUE(runUntil([&] { return waylandtest::readFile(log).find("key 29 0") != std::string::npos; }));
+}
+#endif
+
 TEST(WaylandProbe, TellsWhichDataControlProtocolAndKeyboardTheCompositorOffers) {
     std::string error;
     auto sway = waylandtest::Sway::start(&error);

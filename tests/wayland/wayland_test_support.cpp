@@ -97,7 +97,8 @@ std::unique_ptr<ChildProcess> ChildProcess::spawn(const std::vector<std::string>
             !redirect(1, options.stdoutPath, O_WRONLY | O_CREAT | O_TRUNC) ||
             !redirect(2, options.stderrPath, O_WRONLY | O_CREAT | O_TRUNC))
             _exit(126);
-        if (options.runAs != 0 && (setgroups(0, nullptr) != 0 || setgid(options.runAs) != 0 || setuid(options.runAs) != 0))
+        if (options.runAs != 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(options.runAs) != 0 || setuid(options.runAs) != 0))
             _exit(126);
         execvpe(argp[0], argp.data(), envp.data());
         _exit(127);
