@@ -64,12 +64,17 @@ private:
     Daemon* daemon_;
 };
 
-// Each captured record goes to the automatic-send hosts on transfers of their own.
+// Each captured record goes to the automatic-send hosts on transfers of their own, which end
+// when the daemon's server shuts down.
 class Daemon::AutoSend final : public engine::AutoSendTarget {
 public:
+    explicit AutoSend(const net::Server& server) { settings_.shuttingDown = server.shuttingDownCheck(); }
     bool sendRecord(const NetworkAddress& host, const cb::RecordPtr& record) override {
-        return record && net::sendToHosts(*record, {host}) == 1;
+        return record && net::sendToHosts(*record, {host}, settings_) == 1;
     }
+
+private:
+    net::SenderSettings settings_;
 };
 
 Daemon::Daemon(asio::io_context& io, DaemonSettings settings, std::ostream& log)
@@ -107,15 +112,15 @@ bool Daemon::start(std::string& error) {
     AppConfig& config = session_->config();
     cb::History& history = session_->history();
 
+    server_ = std::make_unique<net::Server>(config);
     engine_ = std::make_unique<ClipboardEngine>(*desktop_, config, history);
-    autoSend_ = std::make_unique<AutoSend>();
+    autoSend_ = std::make_unique<AutoSend>(*server_);
     engine_->setAutoSendTarget(autoSend_.get());
     const platform::WindowHandle mainWindow = desktop_->createWindow(
         u"QuilletMainWindow",
         [this](uint32_t message, uintptr_t wParam, intptr_t lParam) { return onMainWindowMessage(message, wParam, lParam); });
     engine_->start(mainWindow);
 
-    server_ = std::make_unique<net::Server>(config);
     netTarget_ = std::make_shared<NetTarget>(mailbox_, *this);
     server_->setNotifyTarget(netTarget_);
     configChanged();

@@ -7,11 +7,6 @@
 
 namespace cb {
 
-History& History::instance() {
-    static History* const history = new History();
-    return *history;
-}
-
 History::History() = default;
 History::~History() = default;
 

@@ -35,10 +35,6 @@ public:
     static constexpr int32_t kDefaultMaxLists = 10;
     static constexpr int32_t kMaxLists = 1000;
 
-    // The process-wide history. It is never destroyed: windows and the engine may still refer
-    // to its lists while static objects are torn down at exit.
-    static History& instance();
-
     // An empty history: no lists, no listening list.
     History();
     ~History();

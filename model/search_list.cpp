@@ -104,7 +104,6 @@ private:
 
 }  // namespace
 
-void SearchList::refresh() { refresh(cb::History::instance()); }
 
 void SearchList::refresh(const cb::History& history) {
     std::deque<cb::RecordPtr> results;

@@ -68,7 +68,6 @@ public:
 
     // Scans every list that is not a search list, in history order and newest record first,
     // up to the effective maximum; then replaces the results and announces recordsReset once.
-    void refresh();
     void refresh(const cb::History& history);
 
     template <class Archive>

@@ -10,7 +10,6 @@
 #include "net/codec.h"
 #include "net/local_identity.h"
 #include "net/network_log.h"
-#include "net/server.h"
 #include "persist/config/app_version.h"
 #include "persist/config/option_keys.h"
 #include "platform/text_codec.h"
@@ -33,8 +32,7 @@ std::shared_ptr<const std::vector<char>> encodePayload(const Object& object) {
 }  // namespace
 
 Sender::Sender(SenderSettings settings) : settings_(std::move(settings)) {
-    if (!settings_.shuttingDown)
-        settings_.shuttingDown = [] { return Server::instance().shuttingDown(); };
+    if (!settings_.shuttingDown) settings_.shuttingDown = [] { return false; };
     if (settings_.log == nullptr) settings_.log = &NetworkLog::instance();
 }
 

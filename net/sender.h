@@ -38,7 +38,8 @@ enum SendStatus : int32_t {
 
 struct SenderSettings {
     Timeouts timeouts;
-    // Whether the program is ending; unset means: ask the process's server.
+    // Whether the program is ending: its receiving server's shuttingDownCheck(). Unset for a
+    // transfer that only a cancel ends (a command line's send, which ends with its process).
     std::function<bool()> shuttingDown;
     // Unset means the process's log.
     NetworkLog* log = nullptr;
@@ -106,7 +107,6 @@ size_t sendToHosts(const cb::Record& record, const std::vector<NetworkAddress>& 
 // What the capture calls for each new record: nothing unless automatic sending (option 19) is
 // on, then sendToHosts with the automatic-send hosts. Records that arrived from the network are
 // never passed here. User-interface thread.
-size_t sendCapturedRecord(const cb::Record& record, const AppConfig& config = AppConfig::instance(),
-                          const SenderSettings& settings = {});
+size_t sendCapturedRecord(const cb::Record& record, const AppConfig& config, const SenderSettings& settings);
 
 }  // namespace net

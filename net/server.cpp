@@ -320,15 +320,12 @@ void Server::Session::stopAll() {
     receivers.clear();
 }
 
-Server& Server::instance() {
-    // Never destroyed: its thread and the sender threads may still use it while the process
-    // exits.
-    static Server* const server = new Server(AppConfig::instance());
-    return *server;
-}
-
 Server::Server(AppConfig& config, ServerSettings settings)
     : config_(config), settings_(std::move(settings)) {}
+
+std::function<bool()> Server::shuttingDownCheck() const {
+    return [flag = shuttingDown_] { return flag->load(); };
+}
 
 Server::~Server() {
     stop();
@@ -397,7 +394,7 @@ bool Server::stop() {
 }
 
 void Server::shutdown() {
-    shuttingDown_.store(true);
+    shuttingDown_->store(true);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         target_.reset();

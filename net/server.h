@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -54,9 +55,6 @@ struct ReceivedEntry {
 
 class Server {
 public:
-    // The server of the process, over the process's configuration; never destroyed.
-    static Server& instance();
-
     explicit Server(AppConfig& config, ServerSettings settings = {});
     // Stops the thread and waits for it.
     ~Server();
@@ -92,7 +90,11 @@ public:
     bool drain(uintptr_t notifyCode, cb::History& history);
 
     bool running() const { return running_.load(); }
-    bool shuttingDown() const { return shuttingDown_.load(); }
+    bool shuttingDown() const { return shuttingDown_->load(); }
+    // What the senders of the program this server belongs to ask between their steps
+    // (SenderSettings::shuttingDown). It stays valid after the server is destroyed: detached
+    // transfers may outlive it.
+    std::function<bool()> shuttingDownCheck() const;
     // The port actually listened on (the configured one, or the system's pick for 0); 0 while
     // not listening.
     uint16_t listeningPort() const { return listeningPort_.load(); }
@@ -124,7 +126,7 @@ private:
 
     // Shared with sender threads and polled by the user-interface thread.
     std::atomic<bool> running_{false};
-    std::atomic<bool> shuttingDown_{false};
+    const std::shared_ptr<std::atomic<bool>> shuttingDown_ = std::make_shared<std::atomic<bool>>(false);
     std::atomic<uint16_t> listeningPort_{0};
 
     // The thread's lifecycle: never held while another lock is taken.

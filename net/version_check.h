@@ -81,8 +81,7 @@ VersionServer configuredVersionServer(const AppConfig& config);
 // When the check is on (option 20) and a server is configured: a checker for this program is
 // appended to pendingCheckers and started on a detached thread. Null otherwise.
 std::shared_ptr<VersionChecker> startVersionCheck(std::shared_ptr<MessageTarget> window,
-                                                  const AppConfig& config = AppConfig::instance(),
-                                                  Timeouts timeouts = {});
+                                                  const AppConfig& config, Timeouts timeouts = {});
 
 // Handling kMsgVersionChecked: the pending checker with that address, taken out of
 // pendingCheckers; null when there is none.

@@ -66,11 +66,6 @@ void applyDefaultOptions(cmn::option<int>& o, int screenWidth) {
 
 AppConfig::AppConfig() { resetToDefaults(); }
 
-AppConfig& AppConfig::instance() {
-    static AppConfig config;
-    return config;
-}
-
 void AppConfig::resetToDefaults() {
     reservedText1_.clear();
     reservedText2_.clear();

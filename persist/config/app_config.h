@@ -31,9 +31,6 @@ public:
     AppConfig(const AppConfig&) = delete;
     AppConfig& operator=(const AppConfig&) = delete;
 
-    // The one configuration of the process, created with defaults on first use.
-    static AppConfig& instance();
-
     // Back to a configuration without a file, then the default options. The excluded programs
     // and the reserved number are not part of what a reset restores and stay as they are.
     void resetToDefaults();

@@ -32,8 +32,6 @@ TEST(History, NewHistoryIsEmpty) {
     EXPECT_TRUE(history.pendingLists().empty());
 }
 
-TEST(History, InstanceIsOneObject) { EXPECT_EQ(&cb::History::instance(), &cb::History::instance()); }
-
 TEST(History, InsertListAnnouncesAfterInsertingAndRefusesWhenFullOrOutOfRange) {
     auto history = historyOf({u"A", u"B"});
     HistoryLog log(*history);

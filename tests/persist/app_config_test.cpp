@@ -299,8 +299,4 @@ TEST(NetworkAddress, DisplayText) {
     EXPECT_EQ(NetworkAddress("", -1).displayText(), " : -1");
 }
 
-TEST(AppConfig, InstanceIsOneObject) {
-    EXPECT_EQ(&AppConfig::instance(), &AppConfig::instance());
-}
-
 }  // namespace
