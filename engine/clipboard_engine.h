@@ -41,7 +41,8 @@ public:
     // Not owned; null switches the service off.
     void setAutoSendTarget(engine::AutoSendTarget* target) { autoSend_ = target; }
     void setTrayAnimation(engine::TrayAnimation* tray) { tray_ = tray; }
-    void setKeyboardDispatch(engine::KeyboardDispatch* dispatch) { dispatch_ = dispatch; }
+    // Without a dispatch the hook asks the desktop for no keys: nothing would act on them.
+    void setKeyboardDispatch(engine::KeyboardDispatch* dispatch);
 
     // ---- lifecycle
 
@@ -106,6 +107,11 @@ public:
     void installKeyboardHook();
     void removeKeyboardHook();
     bool keyboardHookInstalled() const { return hook_ != platform::HookHandle{}; }
+    // Tells the desktop again which chords the hook must see: after the shortcut options
+    // changed, and when a picking window (popup or menu window) appears or goes, since its
+    // keys (Up, Down, Enter, Escape) are wanted only while it shows.
+    void updateHookKeys();
+    void setPickingWindowShown(bool shown);
 
     // ---- state, for the windows that show it and for tests
 
@@ -150,4 +156,5 @@ private:
     bool joining_ = false;
     bool writing_ = false;
     platform::HookHandle hook_{};
+    bool pickingWindowShown_ = false;
 };

@@ -1,6 +1,7 @@
 // The keyboard hook as the engine installs it.
 
 #include "engine/clipboard_engine.h"
+#include "engine/hook_keys.h"
 #include "engine/keyboard_hook.h"
 #include "persist/config/app_config.h"
 
@@ -8,9 +9,27 @@ using namespace platform;
 
 void ClipboardEngine::installKeyboardHook() {
     if (hook_ != HookHandle{}) return;
+    updateHookKeys();
     hook_ = desktop_.setKeyboardHook([this](int code, uint32_t message, const KeyboardEvent& event) {
         return keyboardHookProc(code, message, event);
     });
+}
+
+void ClipboardEngine::setKeyboardDispatch(engine::KeyboardDispatch* dispatch) {
+    dispatch_ = dispatch;
+    if (keyboardHookInstalled()) updateHookKeys();
+}
+
+void ClipboardEngine::updateHookKeys() {
+    const std::vector<KeyChord> keys =
+        dispatch_ ? engine::hookKeys(config_.options(), pickingWindowShown_) : std::vector<KeyChord>{};
+    desktop_.setHookKeys(keys);
+}
+
+void ClipboardEngine::setPickingWindowShown(bool shown) {
+    if (shown == pickingWindowShown_) return;
+    pickingWindowShown_ = shown;
+    updateHookKeys();
 }
 
 void ClipboardEngine::removeKeyboardHook() {

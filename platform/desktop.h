@@ -19,6 +19,7 @@
 #include "platform/data_transfer.h"
 #include "platform/desktop_types.h"
 #include "platform/focus_helper.h"
+#include "platform/key_chord.h"
 
 namespace platform {
 
@@ -127,6 +128,10 @@ public:
     // it cannot be installed.
     virtual HookHandle setKeyboardHook(KeyboardHookProc proc) = 0;
     virtual HookHandle setMouseHook(MouseHookProc proc) = 0;
+    // The chords the keyboard hook must see, on a desktop whose hook sees only the keys it asks
+    // for (the others go to the programs untouched); a key-up of Ctrl, Alt or Win reaches it
+    // whatever is asked. A desktop whose hook sees every key ignores this.
+    virtual void setHookKeys(std::span<const KeyChord> keys) { (void)keys; }
     // False for a hook that is not installed.
     virtual bool unhook(HookHandle hook) = 0;
     // What the hooks after this one (and the desktop) make of the event; 0 lets it go on.

@@ -16,6 +16,7 @@
 #include "platform/text_codec.h"
 #include "platform/x11/focus_tracker.h"
 #include "platform/x11/key_injector.h"
+#include "platform/x11/keyboard_grabs.h"
 #include "platform/x11/paste_keys.h"
 #include "platform/x11/poll_loop.h"
 #include "platform/x11/selection_monitor.h"
@@ -28,6 +29,9 @@
 namespace platform::x11 {
 
 namespace {
+
+// The one keyboard hook there is.
+constexpr HookHandle kKeyboardHook{1};
 
 constexpr uintptr_t kOwnBit = uintptr_t{1} << (sizeof(uintptr_t) * 8 - 1);
 
@@ -140,6 +144,7 @@ X11Desktop::X11Desktop(Connection& connection, X11DesktopOptions options)
     owner_->setOnLost([this] { ownData_.reset(); });
     primary_ = std::make_unique<SelectionOwner>(connection_, "PRIMARY");
     injector_ = std::make_unique<KeyInjector>(connection_);
+    keyboard_ = std::make_unique<KeyboardGrabs>(connection_);
     focus_ = std::make_unique<FocusTracker>(connection_);
 }
 
@@ -147,6 +152,7 @@ X11Desktop::~X11Desktop() {
     alive_.reset();
     capture_.reset();
     focus_.reset();
+    keyboard_.reset();
     injector_.reset();
     for (auto& [key, timer] : timers_) connection_.loop().cancelTimer(timer);
 }
@@ -529,7 +535,11 @@ std::u16string X11Desktop::processExecutablePath(ProcessId process) const {
 
 // ---- input
 
-bool X11Desktop::isKeyDown(uint32_t vk) const { return injector_->isKeyDown(vk); }
+bool X11Desktop::isKeyDown(uint32_t vk) const {
+    // Inside the hook the modifiers count as they were before the event, as the hook's rules want.
+    if (std::optional<bool> held = keyboard_->heldBeforeEvent(vk)) return *held;
+    return injector_->isKeyDown(vk);
+}
 
 uint32_t X11Desktop::sendInput(std::span<const KeyboardInput> records) {
     // The keys reach the window with the focus; its program decides which chord pastes.
@@ -539,11 +549,21 @@ uint32_t X11Desktop::sendInput(std::span<const KeyboardInput> records) {
     const std::vector<KeyboardInput> keys = adaptPasteKeys(records, wmClass);
     return injector_->inject(keys) == keys.size() ? static_cast<uint32_t>(records.size()) : 0;
 }
-// X has no hook that sees every key before the programs do; the program's shortcuts are key
-// grabs of the user interface instead.
-HookHandle X11Desktop::setKeyboardHook(KeyboardHookProc) { return HookHandle{}; }
+// X has no hook that sees every key before the programs do: the hook grabs the chords it is told.
+HookHandle X11Desktop::setKeyboardHook(KeyboardHookProc proc) {
+    if (keyboard_->installed() || !keyboard_->install(std::move(proc))) return HookHandle{};
+    return kKeyboardHook;
+}
+void X11Desktop::setHookKeys(std::span<const KeyChord> keys) { keyboard_->setKeys(keys); }
+void X11Desktop::setOnShortcutRefused(std::function<void(const KeyChord&)> onRefused) {
+    keyboard_->setOnRefused(std::move(onRefused));
+}
 HookHandle X11Desktop::setMouseHook(MouseHookProc) { return HookHandle{}; }
-bool X11Desktop::unhook(HookHandle) { return false; }
+bool X11Desktop::unhook(HookHandle hook) {
+    if (hook != kKeyboardHook || !keyboard_->installed()) return false;
+    keyboard_->remove();
+    return true;
+}
 intptr_t X11Desktop::callNextKeyboardHook(HookHandle, int, uint32_t, const KeyboardEvent&) { return 0; }
 intptr_t X11Desktop::callNextMouseHook(HookHandle, int, uint32_t, const MouseEvent&) { return 0; }
 

@@ -29,6 +29,7 @@
 namespace platform::x11 {
 
 class FocusTracker;
+class KeyboardGrabs;
 class KeyInjector;
 class SelectionMonitor;
 class SelectionOwner;
@@ -65,6 +66,9 @@ public:
     // The process id behind a window: ours for our windows, else what the server or the window
     // tells; 0 when nothing does.
     ProcessId processOf(WindowHandle window) const;
+    // A shortcut the keyboard hook could not have: another program holds the chord, or the
+    // keyboard lacks a key for it. Told once for each, when the hook asks for it.
+    void setOnShortcutRefused(std::function<void(const KeyChord&)> onRefused);
 
     // ---- windows
     WindowHandle createWindow(std::u16string_view className, MessageHandler handler) override;
@@ -107,6 +111,7 @@ public:
     uint32_t sendInput(std::span<const KeyboardInput> records) override;
     HookHandle setKeyboardHook(KeyboardHookProc proc) override;
     HookHandle setMouseHook(MouseHookProc proc) override;
+    void setHookKeys(std::span<const KeyChord> keys) override;
     bool unhook(HookHandle hook) override;
     intptr_t callNextKeyboardHook(HookHandle hook, int code, uint32_t message, const KeyboardEvent& event) override;
     intptr_t callNextMouseHook(HookHandle hook, int code, uint32_t message, const MouseEvent& event) override;
@@ -154,6 +159,7 @@ private:
     // What the terminals that paste the mouse selection on Shift+Insert get: the same content.
     std::unique_ptr<SelectionOwner> primary_;
     std::unique_ptr<KeyInjector> injector_;
+    std::unique_ptr<KeyboardGrabs> keyboard_;
     std::unique_ptr<CaptureRead> capture_;
     std::unique_ptr<FocusTracker> focus_;
     WindowHandle viewer_ = kNoWindow;
