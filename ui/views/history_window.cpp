@@ -10,6 +10,7 @@
 #include "model/search_list.h"
 #include "persist/config/app_config.h"
 #include "ui/views/command_ids.h"
+#include "ui/common/command_states.h"
 #include "ui/views/record_list_commands.h"
 #include "ui/views/record_list_view.h"
 #include "ui/views/record_list_window.h"
@@ -104,7 +105,12 @@ void HistoryWindow::listInserted(cb::RecordList* list, size_t index) {
         window = new RecordListWindow(*list, context_, this);
     window->hide();
     connect(window, &RecordListWindow::selectionChanged, this, [this, window] {
-        if (window == current_) emit selectedRecordChanged();
+        if (window != current_) return;
+        emit selectedRecordChanged();
+        emit listFactsChanged();
+    });
+    connect(window, &RecordListWindow::rowCountChanged, this, [this, window] {
+        if (window == current_) emit listFactsChanged();
     });
     connect(window, &RecordListWindow::rowClicked, this, [this, window](int row) {
         if (window == current_) rowClicked(row);
@@ -145,6 +151,7 @@ void HistoryWindow::listRemoved(cb::RecordList* list) {
 void HistoryWindow::listeningListChanged(cb::RecordList* oldList, cb::RecordList* newList) {
     updateCaption(oldList);
     updateCaption(newList);
+    emit listFactsChanged();
 }
 
 void HistoryWindow::listChanged(cb::RecordList* list) { updateCaption(list); }
@@ -178,6 +185,7 @@ void HistoryWindow::switchToTab(int index) {
     }
     emit currentListChanged();
     emit selectedRecordChanged();
+    emit listFactsChanged();
 }
 
 void HistoryWindow::moveTabByUser(int from, int to) {
@@ -306,7 +314,10 @@ void HistoryWindow::selectAdjacentRecord(bool next) {
 }
 
 bool HistoryWindow::executeCommand(int id) { return commands_->execute(id); }
-bool HistoryWindow::isCommandEnabled(int id) const { return commands_->isEnabled(id); }
+bool HistoryWindow::isCommandEnabled(int id) const {
+    // What the command itself can do now, and the main window's rules for its menus.
+    return commands_->isEnabled(id) && commandEnabled(static_cast<CommandId>(id), currentListFacts());
+}
 
 // ---- menus
 
@@ -339,21 +350,38 @@ void HistoryWindow::appendSendTo(QMenu& menu, int firstHostId, int otherId) cons
 
 void HistoryWindow::trackMenu(QMenu& menu, const QPoint& globalPos, bool updateEnabled) {
     ViewActions& actions = context_.actions;
-    if (actions.modalWindowOpen && actions.modalWindowOpen()) return;
     if (updateEnabled) {
         std::function<void(QMenu&)> update = [&](QMenu& m) {
             for (QAction* action : m.actions()) {
-                if (action->menu()) update(*action->menu());
-                else if (action->data().isValid()) action->setEnabled(isCommandEnabled(action->data().toInt()));
+                if (action->menu())
+                    update(*action->menu());
+                else if (action->data().isValid())
+                    action->setEnabled(isCommandEnabled(action->data().toInt()));
             }
         };
         update(menu);
     }
-    if (actions.menuTracking) actions.menuTracking(true, window());
     QPointer<HistoryWindow> self(this);
-    QAction* chosen = menu.exec(globalPos);
-    if (actions.menuTracking) actions.menuTracking(false, nullptr);
+    QAction* chosen = nullptr;
+    if (actions.popupMenu) {
+        const std::optional<QAction*> result = actions.popupMenu(menu, globalPos);
+        if (!result) return;  // refused: a modal window or another menu is open
+        chosen = *result;
+    } else {
+        if (actions.modalWindowOpen && actions.modalWindowOpen()) return;
+        chosen = menu.exec(globalPos);
+    }
     if (self && chosen && chosen->data().isValid()) executeCommand(chosen->data().toInt());
+}
+
+ListFacts HistoryWindow::currentListFacts() const {
+    ListFacts facts;
+    if (!current_ || current_->detached()) return facts;
+    facts.count = current_->rowCount();
+    facts.selected = current_->selectedRow() >= 0;
+    facts.search = dynamic_cast<const SearchList*>(&current_->list()) != nullptr;
+    facts.listening = history().listeningList() == &current_->list();
+    return facts;
 }
 
 void HistoryWindow::showListMenu(int tabIndex) { Q_UNUSED(tabIndex); }

@@ -6,12 +6,13 @@
 #include <span>
 
 #include "model/history.h"
+#include "ui/common/command_states.h"
+#include "ui/views/record_list_window.h"
 #include "ui/views/view_context.h"
 
 class QMenu;
 class QTabBar;
 class RecordListCommands;
-class RecordListWindow;
 
 // The whole history: one tab per list in the history's order, and under the 20-pixel tab strip
 // the rows of the selected tab's list. Follows the history as its observer; tabs dragged to a
@@ -56,7 +57,10 @@ public:
 
     // Runs a list or record command on the current list (see RecordListCommands).
     bool executeCommand(int id);
+    // Whether the command would run now, by what it needs and by the main window's rules.
     bool isCommandEnabled(int id) const;
+    // What the enabled states of the main window's commands depend on.
+    ListFacts currentListFacts() const;
 
     // Whether a press on the empty part of the tab strip drags the top-level window.
     bool dragByTabStrip() const { return dragByTabStrip_; }
@@ -73,6 +77,8 @@ signals:
     // follows it).
     void selectedRecordChanged();
     void currentListChanged();
+    // currentListFacts may have changed: another tab, rows, selection or listening list.
+    void listFactsChanged();
     // A press on the empty strip started dragging the top-level window.
     void stripDragStarted();
 

@@ -41,6 +41,10 @@ RecordListWindow::RecordListWindow(cb::RecordList& list, ViewContext& context, Q
     });
     connect(model_, &RecordListModel::rowsReset, this, [this] { scrollToRow(0); });
 
+    connect(model_, &QAbstractItemModel::rowsInserted, this, &RecordListWindow::rowCountChanged);
+    connect(model_, &QAbstractItemModel::rowsRemoved, this, &RecordListWindow::rowCountChanged);
+    connect(model_, &QAbstractItemModel::modelReset, this, &RecordListWindow::rowCountChanged);
+
     view_->startDragHandler = [this] { startDrag(); };
     view_->dragOverHandler = [this](const QMimeData& data, const QPoint&) {
         return acceptsDrop(data) ? Qt::MoveAction : Qt::IgnoreAction;
@@ -50,7 +54,11 @@ RecordListWindow::RecordListWindow(cb::RecordList& list, ViewContext& context, Q
     };
 }
 
-RecordListWindow::~RecordListWindow() = default;
+RecordListWindow::~RecordListWindow() {
+    // The model and the view go with the children, after this window's own part is gone.
+    model_->disconnect(this);
+    view_->selectionModel()->disconnect(this);
+}
 
 int RecordListWindow::rowCount() const { return model_->rowCount(); }
 

@@ -45,6 +45,8 @@ public:
 signals:
     // The selected row changed (what the main frame follows).
     void selectionChanged();
+    // Rows were added or removed.
+    void rowCountChanged();
     void rowClicked(int row);
     void rowDoubleClicked(int row);
     void rowContextMenu(int row, const QPoint& globalPos);

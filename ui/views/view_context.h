@@ -12,6 +12,10 @@
 
 class AppConfig;
 class AppIconProvider;
+class ModalGuard;
+class QAction;
+class QMenu;
+class QPoint;
 class QDialog;
 class QWidget;
 
@@ -40,8 +44,9 @@ struct ViewActions {
     std::function<QMessageBox::StandardButton(QMessageBox::Icon, const QString& title,
                                               const QString& text, QMessageBox::StandardButtons)>
         messageBox;
-    // A context menu is being tracked: no second one and no modal dialog meanwhile.
-    std::function<void(bool tracking, QWidget* owner)> menuTracking;
+    // Shows a context menu at the point and returns the chosen action (null when dismissed);
+    // nothing when refused because a modal window or another menu is open. Unset: QMenu::exec.
+    std::function<std::optional<QAction*>(QMenu&, const QPoint&)> popupMenu;
 
     // ---- file and folder choice (unset: the standard file dialogs)
     // The path of a list file to save to or load from; empty when cancelled.
@@ -68,6 +73,10 @@ struct ViewActions {
     // so that the owner may save when it wants to.
     std::function<void()> historyChanged;
 };
+
+// Routes the modal entries (modalWindowOpen, runModal, messageBox, popupMenu) through the
+// program's guard, which outlives the actions.
+void useModalGuard(ViewActions& actions, ModalGuard& guard);
 
 // What every view is built with.
 struct ViewContext {

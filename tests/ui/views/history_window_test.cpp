@@ -247,3 +247,34 @@ TEST_F(HistoryWindowTest, ASingleClickInTheMenuWindowPastesTheRow) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(HistoryWindowTest, ListFactsFollowTheShownList) {
+    MainHistoryWindow w(context);
+    QSignalSpy changed(&w, &HistoryWindow::listFactsChanged);
+    w.selectTab(1);
+    ListFacts facts = w.currentListFacts();
+    EXPECT_EQ(facts.count, 3);
+    EXPECT_TRUE(facts.selected);
+    EXPECT_FALSE(facts.listening);
+    EXPECT_FALSE(facts.search);
+    EXPECT_TRUE(w.isCommandEnabled(list_command::kListenToClipboard));
+
+    changed.clear();
+    history.setListeningList(&list(1));
+    EXPECT_GE(changed.count(), 1);
+    EXPECT_TRUE(w.currentListFacts().listening);
+    EXPECT_FALSE(w.isCommandEnabled(list_command::kListenToClipboard));
+
+    changed.clear();
+    list(1).add(record("more"));
+    EXPECT_GE(changed.count(), 1);
+    EXPECT_EQ(w.currentListFacts().count, 4);
+
+    w.selectTab(2);
+    EXPECT_TRUE(w.currentListFacts().search);
+    EXPECT_FALSE(w.isCommandEnabled(list_command::kDeleteAll));
+}
+
+}  // namespace
