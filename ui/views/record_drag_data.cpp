@@ -5,8 +5,8 @@
 #include "model/block_items.h"
 #include "model/data_object.h"
 #include "platform/process.h"
-#include "platform/x11/clipboard_conversions.h"
-#include "platform/x11/clipboard_snapshot.h"
+#include "platform/clipboard_conversions.h"
+#include "platform/clipboard_snapshot.h"
 
 namespace {
 
@@ -20,8 +20,8 @@ uint32_t readField(const QByteArray& bytes, int index) {
 }  // namespace
 
 QString recordTagFormat() {
-    return QString::fromLatin1(platform::x11::target::kQuilletTag.data(),
-                               static_cast<qsizetype>(platform::x11::target::kQuilletTag.size()));
+    return QString::fromLatin1(platform::target::kQuilletTag.data(),
+                               static_cast<qsizetype>(platform::target::kQuilletTag.size()));
 }
 
 std::unique_ptr<QMimeData> makeRecordMimeData(const cb::Record& record,
@@ -30,10 +30,10 @@ std::unique_ptr<QMimeData> makeRecordMimeData(const cb::Record& record,
     bool hasText = false;
     if (const auto items = record.rebuildItems(list)) {
         for (const auto& target :
-             platform::x11::targetsFromWindows(platform::x11::renderForTargets(*items))) {
+             platform::targetsFromWindows(platform::renderForTargets(*items))) {
             mime->setData(QString::fromStdString(target.target),
                           QByteArray(target.bytes.data(), static_cast<qsizetype>(target.bytes.size())));
-            hasText = hasText || target.target == platform::x11::target::kUtf8String;
+            hasText = hasText || target.target == platform::target::kUtf8String;
         }
     } else {
         // Items that cannot be rebuilt still leave the text and the tag to drag.

@@ -4,7 +4,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "platform/x11/clipboard_conversions.h"
+#include "platform/clipboard_conversions.h"
 #include "ui/views/record_drag_data.h"
 #include "ui/views/record_list_model.h"
 #include "ui/views/record_list_view.h"
@@ -128,7 +128,7 @@ TEST_F(RecordListWindowTest, DragOutCarriesEveryFormatAsX11TargetsAndOurTag) {
         "<html><body><!--StartFragment--><b>bold</b> text<!--EndFragment--></body></html>";
     std::vector<std::unique_ptr<cb::Item>> others;
     others.push_back(std::make_unique<cb::HtmlItem>(
-        cmn::mblock<char>(platform::x11::htmlToHtmlFormat(markup))));
+        cmn::mblock<char>(platform::htmlToHtmlFormat(markup))));
     const cb::RecordPtr r = capturedRecord(u"bold text", std::move(others));
     list(1).add(r);
     const auto mime = makeRecordMimeData(*r, &list(1));

@@ -17,7 +17,7 @@
 #include "model/search_list.h"
 #include "model/text_item.h"
 #include "persist/config/app_config.h"
-#include "platform/x11/clipboard_conversions.h"
+#include "platform/clipboard_conversions.h"
 #include "ui/views/app_icon_provider.h"
 #include "ui/views/history_window.h"
 #include "ui/views/view_context.h"
@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
         auto* main = new cb::RecordList(u"Main");
         cb::DataObject items;
         items.add(std::make_unique<cb::TextItem>(u"drag me"));
-        items.add(std::make_unique<cb::HtmlItem>(cmn::mblock<char>(platform::x11::htmlToHtmlFormat(
+        items.add(std::make_unique<cb::HtmlItem>(cmn::mblock<char>(platform::htmlToHtmlFormat(
             "<html><body><!--StartFragment--><b>drag</b> me<!--EndFragment--></body></html>"))));
         cb::RecordPtr record = cb::Record::createForCapture(0);
         record->completeFromItems(items);
