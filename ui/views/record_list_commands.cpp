@@ -372,7 +372,9 @@ void RecordListCommands::sendToOther(bool wholeList) {
 bool RecordListCommands::send(const NetworkAddress& to, const cb::RecordPtr& record,
                               cb::RecordList* list) {
     ViewActions& actions = window_.context().actions;
-    auto sender = std::make_shared<net::Sender>();
+    net::SenderSettings settings;
+    settings.shuttingDown = actions.shuttingDown;
+    auto sender = std::make_shared<net::Sender>(settings);
     const bool prepared = list ? sender->prepare(to, *list) : record && sender->prepare(to, *record);
     if (!prepared) return false;
     if (actions.modalWindowOpen && actions.modalWindowOpen()) return false;

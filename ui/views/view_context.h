@@ -69,6 +69,10 @@ struct ViewActions {
     // The host dialog (empty host, port 45689 at first); nothing on Cancel.
     std::function<std::optional<NetworkAddress>(QWidget* owner)> askHost;
 
+    // Whether the program is ending (the receiving server's shuttingDownCheck), so that a
+    // transfer started by hand ends with it; unset: only closing its dialog ends one.
+    std::function<bool()> shuttingDown;
+
     // Called after a window of the views changed the saved state (moved a list, for example),
     // so that the owner may save when it wants to.
     std::function<void()> historyChanged;
