@@ -25,6 +25,7 @@ WaylandConnection::WaylandConnection(EventLoop& loop) : loop_(loop) {}
 
 std::unique_ptr<WaylandConnection> WaylandConnection::open(EventLoop& loop, const char* display, std::string* error) {
     std::unique_ptr<WaylandConnection> c(new WaylandConnection(loop));
+    if (display != nullptr) c->displayName_ = display;
     c->display_ = wl_display_connect(display != nullptr && *display != '\0' ? display : nullptr);
     if (c->display_ == nullptr) {
         if (error) *error = std::string("no Wayland compositor answers (") + std::strerror(errno) + ")";

@@ -47,6 +47,8 @@ public:
     WaylandConnection& operator=(const WaylandConnection&) = delete;
 
     EventLoop& loop() const { return loop_; }
+    // The display it was opened on; empty: $WAYLAND_DISPLAY.
+    const std::string& displayName() const { return displayName_; }
     DescriptorPoller& poller() { return poller_; }
     wl_display* display() const { return display_; }
 
@@ -78,6 +80,7 @@ private:
     void markLost();
 
     EventLoop& loop_;
+    std::string displayName_;
     DescriptorPoller poller_;
     wl_display* display_ = nullptr;
     wl_registry* registry_ = nullptr;

@@ -1,5 +1,6 @@
 #include "platform/wayland/wayland_desktop.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include "platform/clipboard_snapshot.h"
 #include "platform/text_codec.h"
 #include "platform/wayland/data_control.h"
+#include "platform/wayland/detached_server.h"
 #include "platform/wayland/pipe_transfer.h"
 #include "platform/wayland/virtual_keyboard.h"
 
@@ -309,6 +311,7 @@ HResult WaylandDesktop::oleSetClipboard(IDataObject* data) {
     std::unique_ptr<DataSource> old = std::exchange(ownSource_, std::move(source));
     old.reset();
     ownTargets_ = std::move(targets);
+    ownMimeTypes_ = std::move(mimeTypes);
     data->addRef();
     ownData_ = Ref<IDataObject>(data);
     snapshot_.current = false;
@@ -333,6 +336,7 @@ void WaylandDesktop::serve(const std::string& mimeType, int fd) {
 
 void WaylandDesktop::dropOwnContent() {
     ownSource_.reset();
+    ownMimeTypes_.clear();
     ownTargets_.clear();
     ownData_.reset();
 }
@@ -342,8 +346,17 @@ HResult WaylandDesktop::oleIsCurrentClipboard(IDataObject* data) const {
 }
 
 HResult WaylandDesktop::oleFlushClipboard() {
-    // Our source ends with the connection; the content is put back by the program that runs
-    // next, or by a clipboard manager of the desktop.
+    // Our source ends with the connection: a process of its own takes the content over.
+    if (!ownSource_ || !options_.serveAfterExit || connection_.lost()) return S_OK;
+    if (!serveFromDetachedProcess(connection_.displayName(), ownMimeTypes_, ownTargets_)) return S_OK;
+    // Until it has taken the clipboard (our source is cancelled then), the content stays ours
+    // to serve; the program's loop has stopped, so the connection is driven from here.
+    const auto deadline = std::chrono::steady_clock::now() + options_.handOverTimeout;
+    while (ownSource_ && !connection_.lost() && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{connection_.poller().fd(), POLLIN, 0};
+        ::poll(&p, 1, 20);
+        connection_.processPendingEvents();
+    }
     return S_OK;
 }
 

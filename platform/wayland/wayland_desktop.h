@@ -43,6 +43,11 @@ struct WaylandDesktopOptions {
     size_t maxTargetBytes = size_t{256} << 20;
     // Each transfer to another client: the longest it may go without progress.
     std::chrono::milliseconds writeTimeout{5000};
+    // At exit, content of ours stays served by a detached process until another client copies.
+    // Off in tests that must leave nothing behind.
+    bool serveAfterExit = true;
+    // How long the program waits at exit for that process to take the clipboard over.
+    std::chrono::milliseconds handOverTimeout{2000};
     // Told once, the first time a paste cannot be typed (the compositor has no virtual keyboard).
     std::function<void(const std::string& message)> notice;
 };
@@ -153,6 +158,7 @@ private:
     uint64_t nextSerial_ = 1;
     // Our content on the clipboard: the source, what it serves per MIME type, the data object.
     std::unique_ptr<DataSource> ownSource_;
+    std::vector<std::string> ownMimeTypes_;
     std::map<std::string, std::shared_ptr<const std::string>> ownTargets_;
     Ref<IDataObject> ownData_;
     std::map<uint64_t, std::unique_ptr<PipeWrite>> writes_;

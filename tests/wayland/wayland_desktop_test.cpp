@@ -99,7 +99,14 @@ protected:
         std::string error;
         sway_ = waylandtest::Sway::start(&error);
         if (!sway_) GTEST_SKIP() << "the compositor cannot start here: " << error;
-        start(WaylandDesktopOptions{});
+        start(quietOptions());
+    }
+
+    // Nothing is left behind at the end of a test.
+    static WaylandDesktopOptions quietOptions() {
+        WaylandDesktopOptions options;
+        options.serveAfterExit = false;
+        return options;
     }
 
     void start(WaylandDesktopOptions options) {
@@ -237,7 +244,7 @@ TEST_F(WaylandEngine, ACopyMarkedSecretByAPasswordManagerIsNotRecorded) {
 }
 
 TEST_F(WaylandEngine, AnOwnerThatNeverAnswersOrSendsTooMuchDoesNotHoldUpTheNextCopy) {
-    WaylandDesktopOptions options;
+    WaylandDesktopOptions options = quietOptions();
     options.readTimeout = 300ms;
     options.maxTargetBytes = 1000;
     start(options);
@@ -289,6 +296,27 @@ TEST_F(WaylandEngine, WhenTheOwnerLeavesAfterItsOnePasteTheRecordIsPutBack) {
     EXPECT_EQ(gone, desktop_->snapshotSerial());
     EXPECT_EQ(pasteWithWlPaste("text/plain;charset=utf-8"), "only once");
     EXPECT_EQ(list().count(), 1u);
+}
+
+TEST_F(WaylandEngine, OurContentOutlivesTheProgramUntilAnotherClientCopies) {
+    WaylandDesktopOptions options;
+    options.serveAfterExit = true;
+    start(options);
+    copyWithWlCopy({}, "kept after exit");
+    ASSERT_TRUE(waitForRecords(1));
+    copyWithWlCopy({}, "then replaced");
+    ASSERT_TRUE(waitForRecords(2));
+    ASSERT_TRUE(engine_->writeRecord(list().records()[1], &list()));
+    programs_.clear();
+    stop();  // the engine lets its content go, and the connection ends
+
+    EXPECT_EQ(pasteWithWlPaste("text/plain;charset=utf-8"), "kept after exit");
+    EXPECT_EQ(pasteWithWlPaste("text/html"), std::nullopt);  // what the record did not have
+    // Another copy replaces it (and ends the process that kept it).
+    copyWithWlCopy({}, "new");
+    std::optional<std::string> now;
+    for (int i = 0; i < 100 && now != "new"; ++i) now = pasteWithWlPaste("text/plain;charset=utf-8");
+    EXPECT_EQ(now, "new");
 }
 
 #ifdef QUILLET_KEY_LOGGER
