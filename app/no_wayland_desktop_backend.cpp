@@ -1,0 +1,17 @@
+// A build without the Wayland backend.
+
+#include "app/wayland_desktop_backend.h"
+
+namespace app {
+
+bool waylandBackendBuilt() { return false; }
+
+CompositorAnswer askWaylandCompositor(const std::string&) { return {}; }
+
+std::unique_ptr<DesktopBackend> makeWaylandBackend(platform::EventLoop&, const std::string&,
+                                                   std::function<void(const std::string&)>, std::string& error) {
+    error = "this build has no Wayland backend";
+    return nullptr;
+}
+
+}  // namespace app
