@@ -34,6 +34,11 @@ struct DesktopSettings {
     std::string display;  // empty: the environment's
     // At exit, content of ours that nobody took over stays served by a process of its own.
     bool serveAfterExit = true;
+    // "x11" or "wayland" to force one backend; empty: whichever fits the session.
+    std::string backend;
+    // Hears the backend chosen and why, and what else the user should know about it (once:
+    // that pastes are not typed on this compositor). May be empty.
+    std::function<void(const std::string& line)> report;
 };
 
 // The desktop backend this build and environment provide, on `loop`. Null, with the reason in

@@ -8,8 +8,8 @@ bool waylandBackendBuilt() { return false; }
 
 CompositorAnswer askWaylandCompositor(const std::string&) { return {}; }
 
-std::unique_ptr<DesktopBackend> makeWaylandBackend(platform::EventLoop&, const std::string&,
-                                                   std::function<void(const std::string&)>, std::string& error) {
+std::unique_ptr<DesktopBackend> makeWaylandBackend(platform::EventLoop&, const DesktopSettings&, const std::string&,
+                                                   std::string& error) {
     error = "this build has no Wayland backend";
     return nullptr;
 }

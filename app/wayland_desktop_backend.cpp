@@ -46,9 +46,8 @@ CompositorAnswer askWaylandCompositor(const std::string& display) {
     return answer;
 }
 
-std::unique_ptr<DesktopBackend> makeWaylandBackend(platform::EventLoop& loop, const std::string& display,
-                                                   std::function<void(const std::string&)> notice,
-                                                   std::string& error) {
+std::unique_ptr<DesktopBackend> makeWaylandBackend(platform::EventLoop& loop, const DesktopSettings& settings,
+                                                   const std::string& display, std::string& error) {
     auto connection = platform::wayland::WaylandConnection::open(loop, display.c_str(), &error);
     if (!connection) return nullptr;
     if (connection->dataControl() == platform::wayland::DataControlProtocol::None || connection->seat() == nullptr) {
@@ -56,7 +55,8 @@ std::unique_ptr<DesktopBackend> makeWaylandBackend(platform::EventLoop& loop, co
         return nullptr;
     }
     platform::wayland::WaylandDesktopOptions options;
-    options.notice = std::move(notice);
+    options.serveAfterExit = settings.serveAfterExit;
+    options.notice = settings.report;
     return std::make_unique<WaylandBackend>(std::move(connection), std::move(options));
 }
 

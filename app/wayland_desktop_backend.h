@@ -18,11 +18,9 @@ bool waylandBackendBuilt();
 // connection of its own.
 CompositorAnswer askWaylandCompositor(const std::string& display);
 
-// The backend on the compositor; null, with the reason, when it cannot be reached or offers no
-// data-control protocol. `notice` hears what the user should know (once: that pastes are not
-// typed on this compositor).
-std::unique_ptr<DesktopBackend> makeWaylandBackend(platform::EventLoop& loop, const std::string& display,
-                                                   std::function<void(const std::string&)> notice,
-                                                   std::string& error);
+// The backend on the compositor at `display` (empty: $WAYLAND_DISPLAY); null, with the reason,
+// when it cannot be reached or offers no data-control protocol.
+std::unique_ptr<DesktopBackend> makeWaylandBackend(platform::EventLoop& loop, const DesktopSettings& settings,
+                                                   const std::string& display, std::string& error);
 
 }  // namespace app

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/wayland_desktop_backend.h"
 #include "engine/clipboard_engine.h"
 #include "model/bitmap_item.h"
 #include "model/block_items.h"
@@ -347,6 +348,25 @@ TEST_F(WaylandEngine, APasteIsTypedIntoTheFocusedClientWhichPastesTheRecord) {
     ASSERT_TRUE(runUntil([&] { return waylandtest::readFile(log).find("key 29 0") != std::string::npos; }));
 }
 #endif
+
+TEST(WaylandBackend, TellsTheProgramOnceWhenTheCompositorGoesAway) {
+    std::string error;
+    auto sway = waylandtest::Sway::start(&error);
+    if (!sway) GTEST_SKIP() << "the compositor cannot start here: " << error;
+    PollLoop loop;
+    app::DesktopSettings settings;
+    settings.serveAfterExit = false;
+    auto backend = app::makeWaylandBackend(loop, settings, sway->socket(), error);
+    ASSERT_TRUE(backend) << error;
+    int lost = 0;
+    backend->setOnLost([&] { ++lost; });
+    EXPECT_FALSE(backend->lost());
+    sway.reset();
+    ASSERT_TRUE(loop.runUntil([&] { return lost > 0; }, kLimit));
+    loop.runUntil([] { return false; }, 200ms);
+    EXPECT_EQ(lost, 1);
+    EXPECT_TRUE(backend->lost());
+}
 
 TEST(WaylandProbe, TellsWhichDataControlProtocolAndKeyboardTheCompositorOffers) {
     std::string error;
