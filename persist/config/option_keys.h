@@ -38,6 +38,9 @@ enum ConfigOption : int {
     // Where the new-version check asks; no default, so without a host there is no check.
     kOptVersionServerHost = 50,     // text: host name or dotted address
     kOptVersionServerPort = 51,     // port: 80 when not set
+    // Whether a trusted client must also connect from an address its host name resolves to;
+    // not set by the defaults and read as on, so configurations without it keep the check.
+    kOptTrustedClientAddressCheck = 52,  // bool
 };
 
 // Each item type has two bool options keyed by its typeId (1000 to 1012): whether the format is
