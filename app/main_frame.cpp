@@ -10,6 +10,7 @@
 #include <QToolBar>
 
 #include "ui/common/window_class.h"
+#include "ui/icons/icons.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ bool isListCommand(CommandId id) {
 
 MainFrame::MainFrame(RecordingSwitch& recording, QWidget* historyPane, QWidget* viewerPane)
     : recording_(recording), trayMenu_(QStringLiteral("TASKBAR")) {
+    registerProgramIcons();
     setWindowTitle(QStringLiteral("Quillet"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/quillet.svg")));
     setObjectName(QStringLiteral("MainFrame"));
@@ -251,6 +253,10 @@ void MainFrame::hideEvent(QHideEvent* event) {
 
 void MainFrame::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
+    // The command line can switch recording while the window is away: it shows the state
+    // again when the user comes back to it.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        refreshRecordingState();
     // Minimized, the window leaves the screen and the taskbar: the tray icon brings it back.
     if (event->type() == QEvent::WindowStateChange && isMinimized())
         QTimer::singleShot(0, this, [this] {

@@ -4,6 +4,8 @@
 #include <QPixmap>
 #include <QString>
 
+#include "ui/icons/icons.h"
+
 namespace {
 
 const int iconSizes[] = {16, 22, 24, 32, 48, 64};
@@ -26,21 +28,20 @@ QIcon withOverlay(const QString& base, const QString& overlay) {
 
 }  // namespace
 
-TrayIcon::TrayIcon(std::chrono::milliseconds frameInterval, QObject* parent)
-    : QObject(parent), normalIcon_(QStringLiteral(":/icons/quillet.svg")) {
-    newVersionIcon_ = withOverlay(QStringLiteral(":/icons/quillet.svg"), QStringLiteral(":/icons/new_version.svg"));
-    for (int i = 0; i < frameCount; ++i)
-        frames_[static_cast<size_t>(i)] = withOverlay(QStringLiteral(":/icons/quillet.svg"),
-                                                      QStringLiteral(":/icons/capture_%1.svg").arg(i + 1));
+TrayIcon::TrayIcon(std::chrono::milliseconds frameInterval, QObject* parent) : QObject(parent) {
+    registerProgramIcons();
+    normalIcon_ = QIcon(QStringLiteral(":/icons/quillet.svg"));
     tray_.setIcon(normalIcon_);
     tray_.setToolTip(QStringLiteral("Quillet"));
     timer_.setInterval(frameInterval);
     connect(&timer_, &QTimer::timeout, this, &TrayIcon::step);
+    // Queued: what a click opens (a menu, a dialog) runs its own loop, and the tray that
+    // reported the click waits for its answer until the click's handling returns.
     connect(&tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger)
-            emit leftClicked();
+            QMetaObject::invokeMethod(this, &TrayIcon::leftClicked, Qt::QueuedConnection);
         else if (reason == QSystemTrayIcon::Context)
-            emit rightClicked();
+            QMetaObject::invokeMethod(this, &TrayIcon::rightClicked, Qt::QueuedConnection);
     });
 }
 
@@ -58,7 +59,7 @@ void TrayIcon::startAnimation() {
 void TrayIcon::step() {
     ++position_;
     if (position_ < frameCount) {
-        tray_.setIcon(frames_[static_cast<size_t>(position_)]);
+        tray_.setIcon(frame(position_));
         emit imageShown(position_);
         return;
     }
@@ -66,6 +67,21 @@ void TrayIcon::step() {
     timer_.stop();
     tray_.setIcon(currentIcon());
     emit imageShown(-1);
+}
+
+const QIcon& TrayIcon::currentIcon() {
+    if (!newVersion_)
+        return normalIcon_;
+    if (newVersionIcon_.isNull())
+        newVersionIcon_ = withOverlay(QStringLiteral(":/icons/quillet.svg"), QStringLiteral(":/icons/new_version.svg"));
+    return newVersionIcon_;
+}
+
+const QIcon& TrayIcon::frame(int index) {
+    QIcon& icon = frames_[static_cast<size_t>(index)];
+    if (icon.isNull())
+        icon = withOverlay(QStringLiteral(":/icons/quillet.svg"), QStringLiteral(":/icons/capture_%1.svg").arg(index + 1));
+    return icon;
 }
 
 void TrayIcon::setNewVersion(bool newVersion) {

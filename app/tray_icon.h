@@ -45,7 +45,9 @@ signals:
 
 private:
     void step();
-    const QIcon& currentIcon() const { return newVersion_ ? newVersionIcon_ : normalIcon_; }
+    const QIcon& currentIcon();
+    // The overlaid icons are drawn when first needed, so that the icon shows at once at start.
+    const QIcon& frame(int index);
 
     QSystemTrayIcon tray_;
     QIcon normalIcon_;

@@ -65,6 +65,8 @@ private slots:
 
     void menusReadAsDesigned() {
         QCOMPARE(frame_->windowTitle(), QStringLiteral("Quillet"));
+        QVERIFY(!frame_->windowIcon().isNull());
+        QVERIFY(!frame_->action(CommandId::Pause)->icon().isNull());
         QStringList titles;
         for (QAction* act : frame_->menuBar()->actions())
             titles << act->text();
@@ -175,7 +177,11 @@ private slots:
     void trayAnimationRunsSevenFramesAndRestarts() {
         TrayIcon tray(std::chrono::milliseconds(5));
         QSignalSpy shown(&tray, &TrayIcon::imageShown);
+        const QImage normal = tray.systemTrayIcon().icon().pixmap(16, 16).toImage();
+        QVERIFY(!normal.isNull());
         tray.setNewVersion(true);
+        const QImage newVersion = tray.systemTrayIcon().icon().pixmap(16, 16).toImage();
+        QVERIFY(newVersion != normal);  // the badge is drawn over the normal icon
         bool restarted = false;
         connect(&tray, &TrayIcon::imageShown, this, [&](int frame) {
             if (frame == 3 && !restarted) {
