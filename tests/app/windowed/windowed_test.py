@@ -1,0 +1,302 @@
+"""The windowed program under Xvfb and openbox, with a stand-in tray on a private session bus,
+driven with xdotool and the tray's D-Bus interface and read back through the accessibility tree,
+the tray and the data folder. Usage: windowed_test.py QUILLET TRAY_WATCHER [unittest args]."""
+
+import hashlib
+import json
+import os
+import signal
+import subprocess
+import sys
+import time
+import unittest
+
+import dbus
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desktop import Desktop, read_line, stop, wait_for  # noqa: E402
+
+QUILLET = None
+WATCHER = None
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def digest(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+class Program:
+    """One desktop and the program on it, with its own data folder."""
+
+    def __init__(self, test, with_tray=True, config=None):
+        self.desktop = Desktop(WATCHER, with_tray=with_tray)
+        test.addCleanup(self.close)
+        self.folder = os.path.join(self.desktop.folder, "quillet-data")
+        os.mkdir(self.folder)
+        # A configuration file, so that no first-run question waits at start.
+        self.cli("config", "set", "36", "1")
+        for key, value in (config or {}).items():
+            self.cli("config", "set", str(key), value)
+        self.process = None
+        self.item = None
+
+    def cli(self, *words, check=True):
+        return self.desktop.run([QUILLET, "--data-dir", self.folder, *words], check=check)
+
+    def start(self, *extra):
+        self.process = self.desktop.start([QUILLET, "--data-dir", self.folder, *extra])
+        return self.process
+
+    def wait_tray_item(self):
+        """The bus name of the program's tray item once it registered."""
+        while True:
+            line = read_line(self.desktop.tray.stdout, 10)
+            if line is None:
+                raise AssertionError("the tray icon did not appear")
+            if line.startswith("registered "):
+                self.item = line.split(" ", 1)[1]
+                return self.item
+
+    def bus(self):
+        return dbus.bus.BusConnection(self.desktop.env["DBUS_SESSION_BUS_ADDRESS"])
+
+    def tray_call(self, method, x=500, y=10):
+        bus = self.bus()
+        item = bus.get_object(self.item, "/StatusNotifierItem")
+        getattr(item, method)(dbus.Int32(x), dbus.Int32(y), dbus_interface="org.kde.StatusNotifierItem")
+        bus.close()
+
+    def tray_icon_pixels(self):
+        bus = self.bus()
+        item = bus.get_object(self.item, "/StatusNotifierItem")
+        pixmaps = item.Get("org.kde.StatusNotifierItem", "IconPixmap", dbus_interface=dbus.PROPERTIES_IFACE)
+        bus.close()
+        return hashlib.sha256(b"".join(bytes(p[2]) for p in pixmaps)).hexdigest()
+
+    def accessible(self):
+        result = self.desktop.run(["/usr/bin/python3", os.path.join(HERE, "accessible_tree.py"), "Quillet"])
+        return [json.loads(line) for line in result.stdout.splitlines()]
+
+    def accessible_named(self, role, name):
+        return [n for n in self.accessible() if n["role"] == role and n["name"] == name]
+
+    def main_visible(self):
+        return bool(self.desktop.visible_windows("quillet-main"))
+
+    def wait_exit(self, timeout=15):
+        return self.process.wait(timeout)
+
+    def close(self):
+        stop(self.process)
+        self.desktop.close()
+
+
+def menu_items(nodes, menu_name):
+    """Names of the items of a menu bar menu, with their states."""
+    menus = [n for n in nodes if n["role"] == "menu item" and n["name"] == menu_name]
+    if not menus:
+        return []
+    path = menus[0]["path"]
+    items = [n for n in nodes if n["path"][:len(path)] == path and len(n["path"]) == len(path) + 2
+             and n["role"] in ("menu item", "check menu item", "separator")]
+    return items
+
+
+def showing(node):
+    return "invisible" not in node["states"] and "visible" in node["states"]
+
+
+class WindowedProgramTest(unittest.TestCase):
+
+    def test_tray_icon_appears_and_main_window_stays_hidden(self):
+        program = Program(self)
+        program.start()
+        program.wait_tray_item()
+        time.sleep(0.5)
+        self.assertFalse(program.main_visible())
+        self.assertIsNone(program.process.poll())
+        # The tray's left click with nothing open opens no main window either.
+        program.tray_call("Activate")
+        time.sleep(0.3)
+        self.assertFalse(program.main_visible())
+
+    def test_second_start_shows_main_window_and_exits_zero(self):
+        program = Program(self)
+        program.start()
+        program.wait_tray_item()
+        second = program.desktop.run([QUILLET, "--data-dir", program.folder], check=False)
+        self.assertEqual(second.returncode, 0, second.stderr)
+        windows = wait_for(lambda: program.desktop.visible_windows("quillet-main"), what="the main window")
+        self.assertIn('"quillet-main", "Quillet"', program.desktop.window_class(windows[0]))
+        self.assertIsNone(program.process.poll())
+        # View > Main Window minimizes it, and minimized it leaves the screen and the taskbar
+        # (withdrawn, not iconic).
+        program.desktop.key("alt+v", "m")
+        wait_for(lambda: "Withdrawn" in program.desktop.run(["xprop", "-id", windows[0], "WM_STATE"],
+                                                            check=False).stdout
+                 or "not found" in program.desktop.run(["xprop", "-id", windows[0], "WM_STATE"],
+                                                       check=False).stdout,
+                 what="the main window to be withdrawn")
+        self.assertFalse(program.main_visible())
+
+    def test_pause_and_start_in_file_and_tray_menus_and_toolbar(self):
+        program = Program(self)
+        program.start()
+        program.wait_tray_item()
+
+        def visible_items(nodes, menu):
+            return [n["name"] for n in menu_items(nodes, menu) if n["role"] != "separator" and showing(n)]
+
+        def toolbar_buttons(nodes):
+            return [n["name"] for n in nodes if n["role"] == "push button" and showing(n)
+                    and n["name"] in ("Start", "Pause")]
+
+        program.cli("pause", check=False)  # through the running program's control socket
+        program.desktop.run([QUILLET, "--data-dir", program.folder], check=False)  # show the main window
+        wait_for(program.main_visible, what="the main window")
+        program.desktop.key("alt+f")
+        nodes = wait_for(lambda: (lambda n: n if "Start" in visible_items(n, "File") else None)(program.accessible()),
+                         what="File menu with Start")
+        self.assertEqual(visible_items(nodes, "File"), ["Start", "Exit"])
+        self.assertEqual(toolbar_buttons(nodes), ["Start"])
+        program.desktop.key("Escape")
+        # The key must reach the File menu before the tray menu opens, or it closes that one.
+        wait_for(lambda: not program.desktop.visible_windows("quillet"), what="the File menu to close")
+
+        # The tray menu (a popup, outside the accessibility tree) is read through its mnemonics:
+        # while paused it offers "&Start" and no "&Pause", while recording the other way round.
+        def recording():
+            return program.cli("config", "get", "18").stdout.strip()
+
+        def open_tray_menu():
+            program.tray_call("ContextMenu")
+            wait_for(lambda: program.desktop.visible_windows("quillet-menu"), what="the tray menu")
+
+        def menu_closed():
+            return not program.desktop.visible_windows("quillet-menu")
+
+        paused = recording()
+        open_tray_menu()
+        program.desktop.key("p")
+        time.sleep(0.5)
+        self.assertFalse(menu_closed())  # no "&Pause" to pick while paused
+        program.desktop.key("s")
+        wait_for(menu_closed, what="the tray menu to close")
+        started = wait_for(lambda: recording() != paused and recording(), what="recording to start")
+        open_tray_menu()
+        program.desktop.key("s")
+        time.sleep(0.5)
+        self.assertFalse(menu_closed())  # no "&Start" while recording
+        self.assertEqual(recording(), started)
+        program.desktop.key("Escape")
+        self.assertEqual(toolbar_buttons(program.accessible()), ["Pause"])
+
+    def test_commands_without_selection_are_disabled(self):
+        program = Program(self)
+        program.start()
+        program.wait_tray_item()
+        program.desktop.run([QUILLET, "--data-dir", program.folder], check=False)
+        wait_for(program.main_visible, what="the main window")
+        nodes = program.accessible()
+        items = {n["name"]: n for n in menu_items(nodes, "Edit")}
+        for name in ("Copy", "Paste", "Delete", "Multiple Paste", "Multiple Delete"):
+            self.assertNotIn("enabled", items[name]["states"], name)
+
+    def test_second_modal_request_brings_the_first_to_front(self):
+        program = Program(self)
+        program.start()
+        program.wait_tray_item()
+        program.desktop.run([QUILLET, "--data-dir", program.folder], check=False)
+        wait_for(program.main_visible, what="the main window")
+        program.desktop.key("alt+h", "a")  # Help > About
+        wait_for(lambda: program.desktop.active_window_name() == "About Quillet", what="the about box")
+        # The user turns to the main window, then right-clicks the tray icon.
+        main = program.desktop.visible_windows("quillet-main")[0]
+        program.desktop.run(["xdotool", "windowactivate", main], check=False)
+        program.tray_call("ContextMenu")
+        wait_for(lambda: program.desktop.active_window_name() == "About Quillet", what="the about box in front")
+        self.assertFalse(program.desktop.visible_windows("quillet-menu"))
+        program.desktop.key("Return")
+
+    def _exit_through_tray(self, program):
+        program.tray_call("ContextMenu")
+        wait_for(lambda: program.desktop.visible_windows("quillet-menu"), what="the tray menu")
+        program.desktop.key("x")  # E&xit
+        return program.wait_exit()
+
+    def test_exit_saves_configuration_and_history(self):
+        def by_signal(number):
+            def end(program):
+                program.process.send_signal(number)
+                return program.wait_exit()
+            return end
+
+        def by_uninstall_switch(program):
+            switch = program.desktop.run([QUILLET, "--data-dir", program.folder, "/UNINSTALL"], check=False)
+            self.assertEqual(switch.returncode, 0)
+            return program.wait_exit()
+
+        for name, end in (("tray menu Exit", self._exit_through_tray), ("SIGTERM", by_signal(signal.SIGTERM)),
+                          ("SIGHUP", by_signal(signal.SIGHUP)), ("/Uninstall", by_uninstall_switch)):
+            with self.subTest(name):
+                program = Program(self)
+                config = os.path.join(program.folder, "quillet.cfg")
+                history = os.path.join(program.folder, "quillet_history")
+                program.start()
+                program.wait_tray_item()
+                before = os.stat(config).st_mtime_ns
+                time.sleep(0.05)
+                self.assertEqual(end(program), 0)
+                self.assertGreater(os.stat(config).st_mtime_ns, before)
+                self.assertTrue(os.path.exists(history))
+                program.close()
+
+    def test_exit_leaves_history_alone_when_records_are_not_saved(self):
+        program = Program(self, config={36: "0"})
+        history = os.path.join(program.folder, "quillet_history")
+        program.cli("add", "--text", "kept from before")
+        program.cli("config", "set", "36", "0")
+        kept = digest(history)
+        mtime = os.stat(history).st_mtime_ns
+        program.start()
+        program.wait_tray_item()
+        self.assertEqual(self._exit_through_tray(program), 0)
+        self.assertEqual(digest(history), kept)
+        self.assertEqual(os.stat(history).st_mtime_ns, mtime)
+
+    def test_logon_start_with_start_at_logon_off_ends_at_once(self):
+        program = Program(self, config={21: "0"})
+        config = os.path.join(program.folder, "quillet.cfg")
+        kept = digest(config)
+        mtime = os.stat(config).st_mtime_ns
+        process = program.start("-StartUp")
+        self.assertEqual(process.wait(10), 0)
+        self.assertEqual(read_line(program.desktop.tray.stdout, 0.5), None)
+        self.assertFalse(program.desktop.visible_windows("quillet-main"))
+        self.assertEqual(digest(config), kept)
+        self.assertEqual(os.stat(config).st_mtime_ns, mtime)
+
+    def test_copy_lands_in_history_and_animates_tray(self):
+        program = Program(self)
+        program.start()
+        program.wait_tray_item()
+        resting = program.tray_icon_pixels()
+        copier = program.desktop.start(["xclip", "-selection", "clipboard", "-quiet"], stdin=subprocess.PIPE)
+        copier.stdin.write(b"copied while running")
+        copier.stdin.close()
+        wait_for(lambda: program.tray_icon_pixels() != resting, timeout=5, step=0.02, what="the animation")
+        wait_for(lambda: "copied while running" in program.cli("records", "0").stdout, what="the record")
+        wait_for(lambda: program.tray_icon_pixels() == resting, timeout=5, what="the animation's end")
+        stop(copier)
+
+    def test_without_a_tray_the_main_window_shows(self):
+        program = Program(self, with_tray=False)
+        program.start()
+        windows = wait_for(lambda: program.desktop.visible_windows("quillet-main"), what="the main window")
+        self.assertTrue(windows)
+
+
+if __name__ == "__main__":
+    QUILLET, WATCHER = sys.argv[1], sys.argv[2]
+    unittest.main(argv=[sys.argv[0]] + sys.argv[3:])
