@@ -3,6 +3,7 @@
 // pause has passed to the rows painted. A frame lasts 16 ms; each of these should fit in one.
 
 #include <QApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <benchmark/benchmark.h>
@@ -40,6 +41,7 @@ struct Views {
     ViewContext context{history, config, icons, actions};
 
     explicit Views(int lists) {
+        history.setMaxLists(lists + 1);
         for (int l = 0; l < lists; ++l) {
             auto* list = new cb::RecordList(u"List " + std::u16string(1, char16_t(u'0' + l)));
             list->setMaxCount(1000);
@@ -52,14 +54,17 @@ struct Views {
     }
 };
 
+// Painting into an image does all the work of a frame on any platform plugin.
+QImage newFrame() { return QImage(400, 600, QImage::Format_ARGB32_Premultiplied); }
+
 void OpenTabOf1000Records(benchmark::State& state) {
     Views views(1);
+    QImage frame = newFrame();
     for (auto _ : state) {
         RecordListWindow window(*views.history.at(0), views.context);
         window.resize(400, 600);
         window.show();
-        window.repaint();
-        window.hide();
+        window.render(&frame);
     }
 }
 BENCHMARK(OpenTabOf1000Records)->Unit(benchmark::kMillisecond);
@@ -71,20 +76,24 @@ void ScrollTabOf1000RecordsTopToBottom(benchmark::State& state) {
     RecordListWindow window(*views.history.at(0), views.context);
     window.resize(400, 600);
     window.show();
-    window.repaint();
+    QImage frame = newFrame();
+    window.render(&frame);
     QScrollBar* bar = window.view().verticalScrollBar();
     int64_t pages = 0;
     for (auto _ : state) {
         for (int value = 0;; value += bar->pageStep()) {
             bar->setValue(std::min(value, bar->maximum()));
-            window.view().viewport()->repaint();
+            window.render(&frame);
             ++pages;
             if (value >= bar->maximum()) break;
         }
     }
-    state.counters["frame_ms"] = benchmark::Counter(static_cast<double>(pages),
-                                                    benchmark::Counter::kIsRate |
-                                                        benchmark::Counter::kInvert);
+    // Time per painted page (CPU time; divide the wall time by pages for the wall figure).
+    state.counters["frame"] = benchmark::Counter(static_cast<double>(pages),
+                                                 benchmark::Counter::kIsRate |
+                                                     benchmark::Counter::kInvert);
+    state.counters["pages"] = benchmark::Counter(static_cast<double>(pages),
+                                                 benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(ScrollTabOf1000RecordsTopToBottom)->Unit(benchmark::kMillisecond);
 
@@ -96,23 +105,26 @@ void SearchAsYouTypeOver10x1000Records(benchmark::State& state) {
     SearchListWindow window(search, views.context);
     window.resize(400, 600);
     window.show();
-    window.repaint();
+    QImage frame = newFrame();
+    window.render(&frame);
     const QString word = "meeting";
     int64_t searches = 0;
     for (auto _ : state) {
         for (int n = 1; n <= word.size(); ++n) {
             window.searchEdit().setText(word.left(n));
             window.searchNow();
-            window.view().viewport()->repaint();
+            window.render(&frame);
             ++searches;
         }
         window.searchEdit().clear();
         window.searchNow();
         ++searches;
     }
-    state.counters["search_ms"] = benchmark::Counter(static_cast<double>(searches),
-                                                     benchmark::Counter::kIsRate |
-                                                         benchmark::Counter::kInvert);
+    state.counters["search"] = benchmark::Counter(static_cast<double>(searches),
+                                                  benchmark::Counter::kIsRate |
+                                                      benchmark::Counter::kInvert);
+    state.counters["searches"] = benchmark::Counter(static_cast<double>(searches),
+                                                    benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(SearchAsYouTypeOver10x1000Records)->Unit(benchmark::kMillisecond);
 

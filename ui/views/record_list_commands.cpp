@@ -243,18 +243,31 @@ void RecordListCommands::listProperties() {
         window_.history().notifyListChanged(&list);
 }
 
+QString RecordListCommands::chooseListFile(bool save) const {
+    ViewActions& actions = window_.context().actions;
+    if (actions.chooseListFile) return actions.chooseListFile(&window_, save);
+    QFileDialog dialog(&window_);
+    dialog.setNameFilter(tr("Clipboard Record List Files (*.qlt)"));
+    dialog.setDefaultSuffix("qlt");
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    if (save) {
+        // Asks before replacing a file (the dialog's default).
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    const int result = actions.runModal ? actions.runModal(dialog) : dialog.exec();
+    if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front();
+}
+
 void RecordListCommands::saveList() {
     ViewActions& actions = window_.context().actions;
     if (actions.modalWindowOpen && actions.modalWindowOpen()) return;
     const cb::RecordList& list = current()->list();
-    const QString path =
-        actions.chooseListFile
-            ? actions.chooseListFile(&window_, true)
-            : QFileDialog::getSaveFileName(&window_, QString(), QString(),
-                                           tr("Clipboard Record List Files (*.qlt)"));
-    if (path.isEmpty()) return;
-    QString file = path;
-    if (!actions.chooseListFile && !file.endsWith(".qlt", Qt::CaseInsensitive)) file += ".qlt";
+    const QString file = chooseListFile(true);
+    if (file.isEmpty()) return;
     ++fileTasks_;
     std::shared_ptr<cb::RecordList> copy = snapshotOf(list);
     runInBackground(
@@ -280,11 +293,7 @@ void RecordListCommands::loadList() {
     ViewActions& actions = window_.context().actions;
     if (actions.modalWindowOpen && actions.modalWindowOpen()) return;
     cb::RecordList& list = current()->list();
-    const QString path =
-        actions.chooseListFile
-            ? actions.chooseListFile(&window_, false)
-            : QFileDialog::getOpenFileName(&window_, QString(), QString(),
-                                           tr("Clipboard Record List Files (*.qlt)"));
+    const QString path = chooseListFile(false);
     if (path.isEmpty()) return;
     ++fileTasks_;
     const cb::Identity listId = list.identity();
@@ -321,9 +330,17 @@ void RecordListCommands::loadList() {
 void RecordListCommands::exportList() {
     ViewActions& actions = window_.context().actions;
     if (actions.modalWindowOpen && actions.modalWindowOpen()) return;
-    const QString folder = actions.chooseExportFolder
-                               ? actions.chooseExportFolder(&window_)
-                               : QFileDialog::getExistingDirectory(&window_, tr("Export"));
+    QString folder;
+    if (actions.chooseExportFolder) {
+        folder = actions.chooseExportFolder(&window_);
+    } else {
+        QFileDialog dialog(&window_, tr("Export"));
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly, true);
+        const int result = actions.runModal ? actions.runModal(dialog) : dialog.exec();
+        if (result == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            folder = dialog.selectedFiles().front();
+    }
     if (folder.isEmpty()) return;
     ++fileTasks_;
     std::shared_ptr<cb::RecordList> copy = snapshotOf(current()->list());

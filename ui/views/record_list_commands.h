@@ -51,6 +51,8 @@ private:
     void multipleDelete();
     void newList();
     void removeList();
+    // The file the user picks in the list file dialog; empty when cancelled.
+    QString chooseListFile(bool save) const;
     void saveList();
     void loadList();
     void exportList();
