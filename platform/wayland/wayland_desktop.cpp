@@ -208,14 +208,13 @@ void WaylandDesktop::onSelection(std::unique_ptr<DataOffer> offer) {
         // The clipboard is empty: its owner went away or gave it up.
         clipboardEmpty_ = true;
         // What it wrote into a read under way still arrives through the pipe; the read ends
-        // first, and the owner's leaving is told after its content.
-        if (capture_) {
+        // (and is announced) first, and the owner's leaving is told after its content.
+        if (capture_ || announcing_) {
             ownerLeftDuringRead_ = true;
             return;
         }
-        const bool hadContent = snapshot_.current;
-        snapshot_.current = false;
-        if (hadContent) tellOwnerGone(snapshot_.serial);
+        // The content read stays readable until then: a capture of it may be on its way.
+        if (snapshot_.current) tellOwnerGone(snapshot_.serial);
         return;
     }
     clipboardEmpty_ = false;
@@ -235,23 +234,23 @@ void WaylandDesktop::onCaptureRead(Ref<IDataObject> data) {
     snapshot_.serial = nextSerial_++;
     snapshot_.current = true;
     snapshot_.data = std::move(data);
-    const bool ownerLeft = std::exchange(ownerLeftDuringRead_, false);
+    announcing_ = true;
     // The read is over; it is dropped from the loop, not from inside its own callback.
     std::weak_ptr<bool> alive = alive_;
-    connection_.loop().post([this, alive, done = capture_.release(), ownerLeft] {
+    connection_.loop().post([this, alive, done = capture_.release()] {
         delete done;
         if (alive.expired()) return;
+        announcing_ = false;
         announceChange();
-        if (ownerLeft) tellOwnerGone(snapshot_.serial);
+        if (std::exchange(ownerLeftDuringRead_, false)) tellOwnerGone(snapshot_.serial);
     });
 }
 
 void WaylandDesktop::tellOwnerGone(uint64_t serial) {
-    if (!onOwnerGone_) return;
     // After what the announcement set off (the engine's capture is a posted message).
     std::weak_ptr<bool> alive = alive_;
     connection_.loop().post([this, alive, serial] {
-        if (alive.expired() || !clipboardEmpty_ || ownSource_) return;
+        if (alive.expired() || !clipboardEmpty_ || ownSource_ || snapshot_.serial != serial) return;
         snapshot_.current = false;
         if (onOwnerGone_) onOwnerGone_(serial);
     });

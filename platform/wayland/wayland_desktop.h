@@ -74,7 +74,7 @@ public:
     // the first).
     uint64_t snapshotSerial() const { return snapshot_.serial; }
     // Whether a read of a new content is under way.
-    bool reading() const { return capture_ != nullptr; }
+    bool reading() const { return capture_ != nullptr || announcing_; }
 
     // ---- windows
     WindowHandle createWindow(std::u16string_view className, MessageHandler handler) override;
@@ -166,6 +166,8 @@ private:
     // The compositor said the clipboard is empty, and nothing has been put there since.
     bool clipboardEmpty_ = false;
     bool ownerLeftDuringRead_ = false;
+    // A finished read waits for the loop to announce it.
+    bool announcing_ = false;
     bool toldAboutPaste_ = false;
     std::function<void(uint64_t)> onOwnerGone_;
     std::shared_ptr<bool> alive_;

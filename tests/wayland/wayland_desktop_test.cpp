@@ -27,6 +27,7 @@
 #include "persist/config/app_config.h"
 #include "persist/config/option_keys.h"
 #include "platform/clipboard_conversions.h"
+#include "platform/text_codec.h"
 #include "platform/wayland/data_control.h"
 #include "platform/wayland/pipe_transfer.h"
 #include "platform/wayland/wayland_connection.h"
@@ -62,6 +63,9 @@ public:
     }
     bool ready() const { return device_ != nullptr; }
 
+    // The source goes (and the clipboard empties) the moment its first paste is written.
+    void leaveAfterFirstPaste() { leaveAfterFirst_ = true; }
+
     void offer(std::vector<std::pair<std::string, std::optional<std::string>>> types) {
         std::vector<std::string> names;
         for (auto& [name, bytes] : types) {
@@ -75,7 +79,9 @@ public:
                 if (!bytes) return silent_.push_back(fd);
                 writes_.push_back(std::make_unique<PipeWrite>(connection_->poller(), loop_, fd,
                                                               std::make_shared<const std::string>(*bytes), 5s,
-                                                              [](TransferStatus) {}));
+                                                              [this](TransferStatus) {
+                                                                  if (leaveAfterFirst_) source_.reset();
+                                                              }));
             },
             [] {});
         device_->setSelection(source_.get());
@@ -89,6 +95,7 @@ private:
     std::map<std::string, std::optional<std::string>> bytes_;
     std::vector<std::unique_ptr<PipeWrite>> writes_;
     std::vector<int> silent_;
+    bool leaveAfterFirst_ = false;
 };
 
 class WaylandEngine : public ::testing::Test {
@@ -297,6 +304,25 @@ TEST_F(WaylandEngine, WhenTheOwnerLeavesAfterItsOnePasteTheRecordIsPutBack) {
     EXPECT_EQ(gone, desktop_->snapshotSerial());
     EXPECT_EQ(pasteWithWlPaste("text/plain;charset=utf-8"), "only once");
     EXPECT_EQ(list().count(), 1u);
+}
+
+TEST_F(WaylandEngine, AnOwnerThatLeavesTheMomentItIsReadStillLeavesItsRecordAndIsPutBack) {
+    uint64_t gone = 0;
+    desktop_->setOnOwnerGone([&](uint64_t serial) {
+        gone = serial;
+        engine_->writeRecord(engine_->lastRecord(), &list());
+    });
+    for (const std::string text : {"first", "second", "third"}) {
+        SCOPED_TRACE(text);
+        OtherClient& other = otherClient();
+        other.leaveAfterFirstPaste();
+        other.offer({{"text/plain;charset=utf-8", text}});
+        const size_t before = list().count();
+        ASSERT_TRUE(waitForRecords(before + 1));
+        ASSERT_TRUE(runUntil([&] { return gone == desktop_->snapshotSerial(); }));
+        EXPECT_EQ(itemsOf(0)->findFirst<cb::TextItem>()->text(), platform::utf8ToUtf16(text));
+        EXPECT_EQ(pasteWithWlPaste("text/plain;charset=utf-8"), text);
+    }
 }
 
 TEST_F(WaylandEngine, OurContentOutlivesTheProgramUntilAnotherClientCopies) {
