@@ -25,12 +25,15 @@ std::unique_ptr<InstanceLock> InstanceLock::acquire(const std::filesystem::path&
         throw std::system_error(error, std::generic_category(),
                                 "The lock file \"" + path.string() + "\" cannot be locked");
     }
+    std::unique_ptr<InstanceLock> lock(new InstanceLock(path, fd));
     // The holder's process number, for whoever looks at the file.
-    const std::string pid = std::to_string(::getpid()) + "\n";
-    if (::ftruncate(fd, 0) == 0) {
-        [[maybe_unused]] const ssize_t written = ::write(fd, pid.data(), pid.size());
-    }
-    return std::unique_ptr<InstanceLock>(new InstanceLock(path, fd));
+    lock->describe(std::to_string(::getpid()) + "\n");
+    return lock;
+}
+
+bool InstanceLock::describe(const std::string& text) {
+    if (::ftruncate(fd_, 0) != 0) return false;
+    return ::pwrite(fd_, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
 }
 
 InstanceLock::~InstanceLock() {

@@ -1,11 +1,12 @@
 #pragma once
 
-// One daemon per display: the first holds an flock() on the display's lock file for as long as
-// it runs; the kernel drops the lock when the process ends, however it ends, so a crashed
-// daemon never blocks the next one.
+// An flock() on a lock file, held for as long as this object lives: one resident program per
+// display, one writer per data folder. The kernel drops the lock when the process ends, however
+// it ends, so a crashed holder never blocks the next one.
 
 #include <filesystem>
 #include <memory>
+#include <string>
 
 namespace app {
 
@@ -19,6 +20,9 @@ public:
     InstanceLock& operator=(const InstanceLock&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
+    // Replaces what the file says of its holder (at first, the process number and a newline).
+    // False when it could not be written.
+    bool describe(const std::string& text);
     // A child forked without exec shares the lock: it closes this descriptor so that the lock
     // ends with its parent.
     int descriptor() const { return fd_; }

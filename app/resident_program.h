@@ -104,15 +104,16 @@ public:
     void configChanged();
     // Tells the program the history was changed: saved a moment later.
     void historyChanged();
-    // Writes the history now on the worker and waits for it; false when it could not be
-    // written. The windows never need it (changes are saved by themselves); commands do.
+    // Waits for a save under way and writes the history now, on this thread; false when it
+    // could not be written. Holds up the loop: for tests and tools, never for windows.
     bool saveHistoryNow();
 
     // ---- cli::Store: the live history and configuration
     const std::filesystem::path& folder() const override { return settings_.dataFolder; }
     AppConfig& config() override;
     cb::History& history() override;
-    bool saveHistory() override { return saveHistoryNow(); }
+    // A command's change: saved on the worker at once.
+    bool saveHistory() override;
     bool saveConfig() override;
 
     // ---- cli::DaemonControl: what only the resident program can do

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 
@@ -80,6 +81,27 @@ RuntimePaths runtimePaths(const RuntimeInputs& inputs) {
     const std::filesystem::path folder = runtimeFolder(inputs);
     const std::string name = "quillet-" + displayKey(inputs.display.value_or(""));
     return {folder / (name + ".lock"), folder / (name + ".sock")};
+}
+
+std::filesystem::path controlSocketPath(const std::filesystem::path& runtimeFolder,
+                                        const std::filesystem::path& dataFolder) {
+    // FNV-1a, 64 bits: a stable name, not a secret (the folder is private).
+    uint64_t hash = 14695981039346656037ull;
+    for (const unsigned char c : dataFolder.string()) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string name = "quillet-";
+    for (int shift = 60; shift >= 0; shift -= 4) name += kDigits[(hash >> shift) & 0xF];
+    return runtimeFolder / (name + ".sock");
+}
+
+std::filesystem::path controlSocketPath(const std::filesystem::path& dataFolder) {
+    RuntimeInputs inputs;
+    inputs.xdgRuntimeDir = environment("XDG_RUNTIME_DIR");
+    inputs.uid = ::getuid();
+    return controlSocketPath(runtimeFolder(inputs), dataFolder);
 }
 
 RuntimePaths runtimePaths() {

@@ -1,8 +1,8 @@
 #pragma once
 
-// Where the daemon of one X display keeps its lock file and its control socket: a private
-// runtime folder of the user, names by display, so one daemon runs per display and the command
-// line finds the daemon of its own display.
+// Where the resident program keeps what is not data: a private runtime folder of the user, with
+// a lock file per X display (one resident program per display) and a control socket per data
+// folder.
 
 #include <sys/types.h>
 
@@ -39,5 +39,14 @@ std::filesystem::path runtimeFolder(const RuntimeInputs& inputs);
 RuntimePaths runtimePaths(const RuntimeInputs& inputs);
 // From $XDG_RUNTIME_DIR, $DISPLAY and this process's user.
 RuntimePaths runtimePaths();
+
+// The control socket of the resident program that holds a data folder:
+// "quillet-<16 hex digits>.sock" in the runtime folder, the digits a hash of the folder's
+// absolute path, so that it stays short enough for a socket address however long the path is.
+// The holder writes it into the folder's lock file, where commands find it.
+std::filesystem::path controlSocketPath(const std::filesystem::path& runtimeFolder,
+                                        const std::filesystem::path& dataFolder);
+// The same in this process's runtime folder.
+std::filesystem::path controlSocketPath(const std::filesystem::path& dataFolder);
 
 }  // namespace app

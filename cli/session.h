@@ -19,6 +19,9 @@ public:
     AppConfig& config() override;
     cb::History& history() override;
 
+    // How the history file was found when it was loaded.
+    persist::StartFile historyState() const { return historyState_; }
+
     // False when the file could not be written.
     bool saveHistory() override;
     bool saveConfig() override;

@@ -1,6 +1,7 @@
 #include "model/history.h"
 
 #include <algorithm>
+#include <map>
 
 #include "model/search_list.h"
 #include "platform/text_codec.h"
@@ -100,6 +101,26 @@ void History::addObserver(HistoryObserver* observer) { observers_.push_back(obse
 void History::removeObserver(HistoryObserver* observer) {
     auto it = std::find(observers_.begin(), observers_.end(), observer);
     if (it != observers_.end()) observers_.erase(it);
+}
+
+std::unique_ptr<History> History::snapshot() const {
+    auto copy = std::make_unique<History>();
+    std::map<const RecordList*, RecordList*> copies;
+    for (const auto& list : owned_) {
+        copy->owned_.push_back(list->snapshot());
+        copies[list.get()] = copy->owned_.back().get();
+    }
+    auto mapped = [&](const RecordList* list) -> RecordList* {
+        if (list == nullptr) return nullptr;
+        auto it = copies.find(list);
+        return it == copies.end() ? nullptr : it->second;
+    };
+    for (const RecordList* list : lists_) copy->lists_.push_back(mapped(list));
+    for (const RecordList* list : pendingLists_) copy->pendingLists_.push_back(mapped(list));
+    copy->listeningList_ = mapped(listeningList_);
+    copy->reserved_ = reserved_;
+    copy->maxLists_ = maxLists_;
+    return copy;
 }
 
 void History::resetToDefault() {

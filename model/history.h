@@ -65,6 +65,11 @@ public:
     void addObserver(HistoryObserver* observer);
     void removeObserver(HistoryObserver* observer);
 
+    // A copy to write on another thread while this history goes on changing: every list's
+    // snapshot, in the same places (tab order, listening, pending), the same stored values, no
+    // observers.
+    std::unique_ptr<History> snapshot() const;
+
     // Drops every list without notifications and builds "Main" (listening) and "Search".
     void resetToDefault();
 

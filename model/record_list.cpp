@@ -10,6 +10,20 @@ RecordList::RecordList() = default;
 RecordList::RecordList(std::u16string_view name) { setName(name); }
 RecordList::~RecordList() = default;
 
+std::unique_ptr<RecordList> RecordList::snapshot() const {
+    auto copy = std::make_unique<RecordList>();
+    copyInto(*copy);
+    return copy;
+}
+
+void RecordList::copyInto(RecordList& copy) const {
+    copy.records_ = records_;
+    copy.name_ = name_;
+    copy.maxCount_ = maxCount_;
+    copy.discardOld_ = discardOld_;
+    copy.moveToFront_ = moveToFront_;
+}
+
 std::u16string RecordList::name() const { return platform::utf8ToUtf16(name_); }
 void RecordList::setName(std::u16string_view name) { name_ = platform::utf16ToUtf8(name); }
 

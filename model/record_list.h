@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,6 +83,11 @@ public:
     void addObserver(RecordListObserver* observer);
     void removeObserver(RecordListObserver* observer);
 
+    // A copy to write elsewhere: the same name, settings (as stored) and shared records, no
+    // observers. Records never change once complete, so another thread may write the copy
+    // while this list goes on changing.
+    virtual std::unique_ptr<RecordList> snapshot() const;
+
     // Names the list in the tag of data we put on the clipboard.
     Identity identity() const { return identity_.value(); }
     static RecordList* resolve(Identity identity) {
@@ -101,6 +107,8 @@ public:
     }
 
 protected:
+    // Everything snapshot() copies.
+    void copyInto(RecordList& copy) const;
     // Replaces every record at once and announces it with a single recordsReset.
     void resetRecords(std::deque<RecordPtr> records);
 

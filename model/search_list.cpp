@@ -19,6 +19,15 @@ cmn::archive::PolymorphicBase<cb::RecordList>::registry() {
 
 std::u16string SearchCriteria::text() const { return platform::utf8ToUtf16(text_); }
 
+std::unique_ptr<cb::RecordList> SearchList::snapshot() const {
+    auto copy = std::make_unique<SearchList>();
+    copyInto(*copy);
+    copy->criteria_.text_ = criteria_.text_;
+    copy->criteria_.reserved_ = criteria_.reserved_;
+    copy->criteria_.matchCase_ = criteria_.matchCase_;
+    return copy;
+}
+
 void SearchCriteria::setText(std::u16string_view text) {
     // Compared as wide text: two byte strings that decode alike (malformed UTF-8) are one text.
     if (this->text() == text) return;

@@ -45,6 +45,7 @@ public:
     }
 
 private:
+    friend class SearchList;  // its snapshot copies the criteria
     void notifyChanged();
 
     std::vector<SearchCriteriaObserver*> observers_;
@@ -69,6 +70,8 @@ public:
     // Scans every list that is not a search list, in history order and newest record first,
     // up to the effective maximum; then replaces the results and announces recordsReset once.
     void refresh(const cb::History& history);
+
+    std::unique_ptr<cb::RecordList> snapshot() const override;
 
     template <class Archive>
     void serialize(Archive& ar, unsigned) {

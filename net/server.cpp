@@ -345,12 +345,17 @@ void Server::joinIfEnded() {
 }
 
 bool Server::start() {
+    // Read here, on the user-interface thread, which is the only one that touches the options.
+    return start(configuredPort());
+}
+
+uint16_t Server::configuredPort() const { return config_.getPort(kOptServerPort, kDefaultPort); }
+
+bool Server::start(uint16_t port) {
     if (running_.load() && !stop()) return false;
     joinIfEnded();
     if (running_.load()) return false;
 
-    // Read here, on the user-interface thread, which is the only one that touches the options.
-    const uint16_t port = config_.getPort(kOptServerPort, kDefaultPort);
     {
         std::lock_guard<std::mutex> lock(stateMutex_);
         listenOutcome_ = ListenOutcome::Pending;

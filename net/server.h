@@ -70,6 +70,11 @@ public:
     // on the configured port (option 22) and waits up to 10 s for it: true once it listens. When
     // the port cannot be opened, lastError() says why.
     bool start();
+    // The same on the given port, without reading the configuration: for a caller that starts
+    // the server on a thread of its own.
+    bool start(uint16_t port);
+    // The port of option 22 (the default port when it is not set).
+    uint16_t configuredPort() const;
     // Closes the listener and every connection in progress, and waits up to 100 s for the
     // thread to end. True when it has ended (or was not running).
     bool stop();

@@ -20,24 +20,53 @@ struct ConnectionAccess {
         return r;
     }
 
-    static int onError(Display* display, XErrorEvent*) {
+    // The handlers that stood before ours: other displays of the process (a toolkit's) keep
+    // theirs.
+    static XErrorHandler& previousError() {
+        static XErrorHandler h = nullptr;
+        return h;
+    }
+    static XIOErrorHandler& previousIoError() {
+        static XIOErrorHandler h = nullptr;
+        return h;
+    }
+    static bool ours(Display* display) {
         std::lock_guard lock(mutex());
         auto it = registry().find(display);
-        if (it != registry().end()) ++it->second->errors_;
-        return 0;
+        return it != registry().end();
+    }
+
+    static int onError(Display* display, XErrorEvent* event) {
+        {
+            std::lock_guard lock(mutex());
+            auto it = registry().find(display);
+            if (it != registry().end()) {
+                ++it->second->errors_;
+                return 0;
+            }
+        }
+        const XErrorHandler previous = previousError();
+        return previous ? previous(display, event) : 0;
     }
     // Called after an I/O error instead of Xlib's exit(): the display stays unusable, and the
     // owner of the connection decides what to do.
     static void onIoErrorExit(Display*, void* self) { static_cast<Connection*>(self)->markLost(); }
-    // Xlib's own I/O error handler prints and then calls the exit handler; we stay quiet.
-    static int onIoError(Display*) { return 0; }
+    // Xlib's own I/O error handler prints and then calls the exit handler; we stay quiet about
+    // ours.
+    static int onIoError(Display* display) {
+        if (ours(display)) return 0;
+        const XIOErrorHandler previous = previousIoError();
+        return previous ? previous(display) : 0;
+    }
 
+    // Each time a connection opens, in case somebody (a toolkit starting after us) replaced
+    // ours in the meantime; theirs is then passed what is not ours.
     static void installHandlers() {
-        static std::once_flag once;
-        std::call_once(once, [] {
-            XSetErrorHandler(&ConnectionAccess::onError);
-            XSetIOErrorHandler(&ConnectionAccess::onIoError);
-        });
+        std::lock_guard lock(mutex());
+        const XErrorHandler error = XSetErrorHandler(&ConnectionAccess::onError);
+        if (error != &ConnectionAccess::onError) previousError() = error;
+        const XIOErrorHandler io = XSetIOErrorHandler(&ConnectionAccess::onIoError);
+        if (io != &ConnectionAccess::onIoError) previousIoError() = io;
     }
 };
 
@@ -68,9 +97,16 @@ Connection::Connection(EventLoop& loop, _XDisplay* display)
         ConnectionAccess::registry()[display_] = this;
     }
     XSetIOErrorExitHandler(display_, &ConnectionAccess::onIoErrorExit, this);
+    // The loop reads the connection when its descriptor is readable, and at the end of every
+    // round empties what Xlib has already queued (our own round trips read events along with
+    // their replies, and the descriptor no longer shows them) and sends what it has buffered.
+    loop_.watch(fd(), [this] { processPendingEvents(); });
+    roundEnd_ = loop_.addRoundEnd([this] { finishRound(); });
 }
 
 Connection::~Connection() {
+    loop_.removeRoundEnd(roundEnd_);
+    loop_.unwatch(fd());
     alive_.reset();
     if (!lost_) {
         for (XId w : windows_) XDestroyWindow(display_, w);
@@ -115,6 +151,12 @@ void Connection::processPendingEvents() {
             if (lost_) return;
         }
     }
+}
+
+void Connection::finishRound() {
+    if (lost_) return;
+    if (XQLength(display_) > 0) processPendingEvents();
+    if (!lost_) XFlush(display_);
 }
 
 void Connection::flush() {

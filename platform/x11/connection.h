@@ -44,9 +44,9 @@ public:
     // The descriptor the loop watches for reading.
     int fd() const;
 
-    // Reads and dispatches every event that has arrived. The loop calls it when fd() is
-    // readable; the connection also posts it itself whenever one of our own round trips left
-    // events waiting in Xlib's queue, where the descriptor no longer shows them.
+    // Reads and dispatches every event that has arrived. The connection has the loop call it
+    // when fd() is readable and at the end of every round of work when Xlib holds queued
+    // events, which the descriptor no longer shows; then it sends what Xlib has buffered.
     void processPendingEvents();
     // Sends what Xlib has buffered; posts processPendingEvents() when events are queued.
     void flush();
@@ -89,9 +89,11 @@ private:
     Connection(EventLoop& loop, _XDisplay* display);
     void markLost();
     void scheduleProcessing();
+    void finishRound();
 
     EventLoop& loop_;
     _XDisplay* display_;
+    EventLoop::HookId roundEnd_ = 0;
     int xfixesEventBase_ = 0;
     bool lost_ = false;
     bool processingPosted_ = false;

@@ -14,7 +14,8 @@
 #include <string>
 #include <thread>
 
-#include "app/daemon.h"
+#include "app/asio_event_loop.h"
+#include "app/resident_program.h"
 #include "persist/config/app_config.h"
 #include "persist/config/option_keys.h"
 #include "persist/files/config_file.h"
@@ -68,14 +69,15 @@ TEST(DaemonShutdown, EndsTheAutomaticTransfersStillUnderWay) {
     ASSERT_TRUE(persist::saveAtExit(config, data));
 
     asio::io_context io;
-    app::DaemonSettings settings;
+    app::AsioEventLoop eventLoop(io);
+    app::ResidentSettings settings;
     settings.dataFolder = data;
-    settings.display = xvfb->display();
-    settings.serveAfterExit = false;
+    settings.desktop.display = xvfb->display();
+    settings.desktop.serveAfterExit = false;
     std::ostringstream log;
-    auto daemon = std::make_unique<app::Daemon>(io, settings, log);
-    ASSERT_TRUE(daemon->start(error)) << error;
-    std::thread loop([&] { io.run(); });
+    auto daemon = std::make_unique<app::ResidentProgram>(eventLoop, settings, log);
+    ASSERT_EQ(daemon->startUp(), app::ResidentProgram::StartOutcome::Started) << daemon->message();
+    std::thread loop([&] { eventLoop.run(); });
 
     const std::string input = dir.write("in", "sent on its own");
     auto xclip = x11test::ChildProcess::spawn({"xclip", "-selection", "clipboard", "-i", "-quiet"}, xvfb->display(),
@@ -92,11 +94,17 @@ TEST(DaemonShutdown, EndsTheAutomaticTransfersStillUnderWay) {
     EXPECT_TRUE(connected) << log.str();
     if (connected) {
         EXPECT_FALSE(closedWithin(transfer, 300ms));
-        asio::post(io, [&] { daemon->shutdown(); });
+        asio::post(io, [&] {
+            daemon->shutdown();
+            io.stop();
+        });
         // The transfer abandons at its next check, long before its own time-out.
         EXPECT_TRUE(closedWithin(transfer, 5s));
     } else {
-        asio::post(io, [&] { daemon->shutdown(); });
+        asio::post(io, [&] {
+            daemon->shutdown();
+            io.stop();
+        });
     }
     loop.join();
     daemon.reset();

@@ -1,11 +1,15 @@
-// The quillet program finds the daemon of its display through XDG_RUNTIME_DIR and DISPLAY, and
-// runs its command there when the daemon keeps the same data folder; otherwise on the files.
+// The quillet program finds the resident program through the data folder's lock file, without
+// a display, and runs its command there; with nobody holding the folder, on the files under the
+// folder's lock; with a holder that does not answer, nowhere.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <array>
 #include <cstdio>
+#include <future>
+
+#include "app/data_folder_lock.h"
 
 #include "model/block_items.h"
 #include "model/data_object.h"
@@ -22,6 +26,14 @@ struct Result {
 
 class Forwarding : public testsupport::ControlServerTest {
 protected:
+    // The fixture's server plays the resident program that holds the data folder.
+    void SetUp() override {
+        ControlServerTest::SetUp();
+        folderLock = app::lockDataFolder(data);
+        ASSERT_TRUE(folderLock);
+        ASSERT_TRUE(app::announceResident(*folderLock, socket));
+    }
+
     static std::string quote(const std::string& word) {
         std::string q = "'";
         for (char c : word) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -32,8 +44,8 @@ protected:
     Result quillet(const std::vector<std::string>& words, const std::string& input = "",
                    const fs::path& cwd = "/", const std::string& environment = "") {
         std::string command = "cd " + quote(cwd.string()) + " && printf %s " + quote(input) +
-                              " | env -u QUILLET_NO_DAEMON XDG_RUNTIME_DIR=" + quote(folder.string()) +
-                              " DISPLAY=:77.0 " + environment + " " + quote(QUILLET_BINARY);
+                              " | env -u QUILLET_NO_DAEMON -u DISPLAY XDG_RUNTIME_DIR=" + quote(folder.string()) +
+                              " " + environment + " " + quote(QUILLET_BINARY);
         for (const auto& w : words) command += " " + quote(w);
         command += " 2>" + quote((folder / "stderr").string());
         FILE* pipe = ::popen(command.c_str(), "r");
@@ -62,6 +74,8 @@ protected:
     size_t requestCount() {
         return onServer([this] { return requests.size(); });
     }
+
+    std::unique_ptr<app::InstanceLock> folderLock;
 };
 
 TEST_F(Forwarding, ACommandOfTheProgramRunsInTheDaemon) {
@@ -69,7 +83,7 @@ TEST_F(Forwarding, ACommandOfTheProgramRunsInTheDaemon) {
     const auto added = atData({"add", "--text", "hi"});
     EXPECT_EQ(added.status, 0) << added.err;
     EXPECT_EQ(liveTexts(), std::vector<std::string>{"hi"});
-    EXPECT_FALSE(fs::exists(data));  // the program wrote nothing itself
+    EXPECT_FALSE(fs::exists(data / "quillet_history"));  // the program wrote nothing itself
 
     // Relative names are the caller's, and so is standard input.
     fs::create_directory(folder / "caller");
@@ -94,7 +108,7 @@ TEST_F(Forwarding, ACommandOfTheProgramRunsInTheDaemon) {
     EXPECT_EQ(missing.out, "");
     EXPECT_EQ(missing.err, "quillet: There is no record list \"Nope\".\n");
     EXPECT_TRUE(onServer([this] { return requests.back().json; }));
-    EXPECT_FALSE(fs::exists(data));
+    EXPECT_FALSE(fs::exists(data / "quillet_history"));
 }
 
 TEST_F(Forwarding, AnotherDataFolderRunsOnItsOwnFiles) {
@@ -104,7 +118,7 @@ TEST_F(Forwarding, AnotherDataFolderRunsOnItsOwnFiles) {
     EXPECT_EQ(added.status, 0) << added.err;
     EXPECT_TRUE(fs::exists(other / "quillet_history"));
     EXPECT_TRUE(liveTexts().empty());
-    EXPECT_EQ(requestCount(), 1u);  // asked, and told "not mine"
+    EXPECT_EQ(requestCount(), 0u);  // never asked: nobody held that folder
     // Run on the files, a command that needs the daemon has none.
     const auto copied = quillet({"--data-dir", other.string(), "copy", "Main", "0"});
     EXPECT_EQ(copied.status, 1);
@@ -117,16 +131,45 @@ TEST_F(Forwarding, HelpVersionAndTheVariableStayInTheProgram) {
     EXPECT_EQ(atData({"--help"}).status, 0);
     EXPECT_EQ(atData({"--frobnicate"}).status, 2);
     EXPECT_EQ(requestCount(), 0u);
+    // Kept away from the program that holds the folder, the command would be lost at its next
+    // save: it fails instead.
     const auto local = quillet({"--data-dir", data.string(), "add", "--text", "x"}, "", "/",
                                "QUILLET_NO_DAEMON=1");
-    EXPECT_EQ(local.status, 0) << local.err;
-    EXPECT_TRUE(fs::exists(data / "quillet_history"));
+    EXPECT_EQ(local.status, 1);
+    EXPECT_NE(local.err.find("nothing was changed"), std::string::npos) << local.err;
+    EXPECT_FALSE(fs::exists(data / "quillet_history"));
     EXPECT_EQ(requestCount(), 0u);
     EXPECT_TRUE(liveTexts().empty());
 }
 
+TEST_F(Forwarding, AHolderThatDoesNotAnswerFailsTheCommandAndNothingIsWritten) {
+    // The folder is held and names its socket, but nobody listens there (a program hung, or
+    // started on another machine sharing the folder).
+    const auto added = atData({"add", "--text", "lost?"});
+    EXPECT_EQ(added.status, 1);
+    EXPECT_EQ(added.out, "");
+    EXPECT_NE(added.err.find("does not answer"), std::string::npos) << added.err;
+    EXPECT_FALSE(fs::exists(data / "quillet_history"));
+}
+
+TEST_F(Forwarding, ACommandWaitsForTheCommandThatHoldsTheFolder) {
+    folderLock.reset();
+    // Another command's load-change-save: it holds the lock and names no socket.
+    folderLock = app::lockDataFolder(data);
+    ASSERT_TRUE(folderLock);
+    auto added = std::async(std::launch::async, [this] { return atData({"add", "--text", "second"}); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(added.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);  // still waiting
+    folderLock.reset();
+    const Result result = added.get();
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(atData({"records", "Main"}).out.find("\tsecond\n"), std::string::npos);
+}
+
 TEST_F(Forwarding, WithoutADaemonTheFilesAreUsed) {
-    // A socket file that nobody listens on, as a daemon that died leaves it.
+    // What a program that died leaves: a lock file naming its socket, nobody holding it, and a
+    // socket file that nobody listens on.
+    folderLock.reset();
     { asio::local::stream_protocol::acceptor dead(io, asio::local::stream_protocol::endpoint(socket.string())); }
     ASSERT_TRUE(fs::exists(socket));
     const auto added = atData({"add", "--text-file", "-"}, "piped");

@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "model/history.h"
 #include "model/record_list.h"
@@ -154,6 +155,30 @@ TEST_F(DataFiles, InterruptedSaveLeavesThePreviousFileIntact) {
     EXPECT_FALSE(persist::saveHistory(h, historyFile, failing));
     EXPECT_EQ(contents(historyFile), previous);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);
+}
+
+// What an autosave writes on its worker thread: the same bytes as the history had when the
+// snapshot was taken, whatever the history does afterwards.
+TEST_F(DataFiles, SnapshotWritesTheHistoryAsItWasWhenTaken) {
+    cb::History h;
+    fill(h);
+    ASSERT_TRUE(h.setListeningList(h.at(1)));
+    h.at(1)->setMaxCount(7);
+    h.at(1)->setDiscardOld(false);
+    h.setMaxLists(25);
+    std::ostringstream before;
+    persist::writeHistory(h, before);
+
+    const std::unique_ptr<cb::History> snapshot = h.snapshot();
+    EXPECT_EQ(snapshot->at(1)->at(0), h.at(1)->at(0));  // the records are shared, not copied
+    h.listeningList()->add(record("later"));
+    h.at(0)->setName(u"Renamed");
+    static_cast<SearchList*>(h.at(2))->criteria().setText(u"other");
+    ASSERT_TRUE(h.removeList(h.at(1), true));
+
+    std::ostringstream written;
+    persist::writeHistory(*snapshot, written);
+    EXPECT_EQ(written.str(), before.str());
 }
 
 TEST_F(DataFiles, PendingListsReplaceTheLists) {
