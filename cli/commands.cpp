@@ -558,7 +558,8 @@ std::string usage() {
            "                   folder, or $XDG_DATA_HOME/quillet)\n"
            "  --json           machine-readable output\n"
            "  --help, --version\n"
-           "QUILLET_NO_DAEMON=1 runs every command on the files, even with a daemon running.\n";
+           "QUILLET_NO_DAEMON=1 never hands a command to the daemon (it fails while one holds the\n"
+           "data folder).\n";
 }
 
 Invocation parseInvocation(const std::vector<std::string>& words) {

@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -119,6 +120,54 @@ protected:
                                      out);
         if (!p || !waitFor([&] { return p->exited(); }) || p->exitCode() != 0) return std::nullopt;
         return x11test::TempDir::read(out);
+    }
+
+    // The same without DISPLAY, as from ssh, cron or a service: the data folder leads to the
+    // daemon.
+    std::pair<int, std::string> quilletWithoutDisplay(const std::vector<std::string>& words) {
+        const std::string out = dir_.path() + "/cmd" + std::to_string(++outputs_);
+        std::vector<std::string> argv{QUILLET_BINARY, "--data-dir", data_.string()};
+        argv.insert(argv.end(), words.begin(), words.end());
+        auto p = ChildProcess::spawn(argv, "", {}, out);
+        if (!p || !waitFor([&] { return p->exited(); })) return {-1, {}};
+        return {p->exitCode(), x11test::TempDir::read(out)};
+    }
+
+    // Ends the daemon as the session would (SIGTERM) and waits for it, however long its last
+    // save takes.
+    bool endDaemon() {
+        ::kill(daemon_->pid(), SIGTERM);
+        return waitFor([&] { return daemon_->exited(); }, 60s) && daemon_->exitCode() == 0;
+    }
+
+    // The daemon again, on a history of `lists` lists of `records` records of about 1.4 KB.
+    void restartWithLargeHistory(size_t lists, int records) {
+        ASSERT_TRUE(endDaemon());
+        cb::History history;
+        while (history.count() < lists) history.insertList(new cb::RecordList(u"Large"), history.count());
+        history.setListeningList(history.at(0));
+        for (size_t l = 0; l < history.count(); ++l) {
+            history.at(l)->setMaxCount(static_cast<uint32_t>(records));
+            for (int i = 0; i < records; ++i) {
+                cb::RecordPtr r(new cb::Record());
+                r->setTextUtf8(std::string(600, static_cast<char>('a' + i % 26)));
+                r->setPayload(cmn::mblock<char>(std::string(800, static_cast<char>(i))));
+                history.at(l)->add(r);
+            }
+        }
+        ASSERT_TRUE(persist::saveHistory(history, data_ / persist::kHistoryFileName));
+        daemon_ = startDaemon("large.out");
+        ASSERT_TRUE(daemon_);
+        ASSERT_TRUE(waitFor([&] { return x11test::TempDir::read(dir_.path() + "/large.out").find("recording") != std::string::npos; }, 60s));
+    }
+
+    // A save is being written: its temporary file stands beside the history.
+    bool saving() const {
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(data_, ec))
+            if (entry.path().filename().string().starts_with(persist::kHistoryFileName + std::string(".tmp")))
+                return true;
+        return false;
     }
 
     // The history as the daemon last saved it.
@@ -292,6 +341,93 @@ TEST_F(Daemon, ASecondDaemonLeavesTheFirstRunning) {
     EXPECT_FALSE(daemon_->exited());
     copyWithXclip("UTF8_STRING", "first still records");
     EXPECT_TRUE(waitForSavedRecords(1));
+}
+
+TEST_F(Daemon, ACommandWithoutADisplayReachesTheDaemonAndNothingIsLost) {
+    const auto added = quilletWithoutDisplay({"add", "--text", "from a service"});
+    EXPECT_EQ(added.first, 0) << added.second;
+    copyWithXclip("UTF8_STRING", "captured");
+    ASSERT_TRUE(waitForSavedRecords(2));
+
+    // A daemon that holds the folder but cannot be reached (its socket was removed, say by a
+    // cleaner of the runtime folder): the command fails and writes nothing.
+    const std::string lockText = x11test::TempDir::read((data_ / "quillet.lock").string());
+    const fs::path socket = lockText.substr(lockText.find('\n') + 1, lockText.size() - lockText.find('\n') - 2);
+    ASSERT_TRUE(fs::exists(socket)) << lockText;
+    fs::rename(socket, socket.string() + ".away");
+    const auto refused = quilletWithoutDisplay({"add", "--text", "while it hangs"});
+    fs::rename(socket.string() + ".away", socket);
+    EXPECT_EQ(refused.first, 1);
+    EXPECT_EQ(savedCount(), 2u);
+
+    ASSERT_TRUE(endDaemon());
+    const auto saved = savedHistory();
+    std::vector<std::string> texts;
+    for (const auto& r : saved->listeningList()->records()) texts.push_back(r->textUtf8());
+    EXPECT_EQ(texts, (std::vector<std::string>{"captured", "from a service"}));
+}
+
+TEST_F(Daemon, TheClipboardIsServedWhileALargeHistoryIsSaved) {
+    restartWithLargeHistory(9, 400);
+    ASSERT_EQ(quillet({"add", "--text", "served"}).first, 0);
+    ASSERT_EQ(quillet({"copy", "0", "0"}).first, 0);  // our content on the clipboard
+    ASSERT_TRUE(waitFor([&] { return !saving(); }, 60s));
+
+    Display* display = XOpenDisplay(xvfb_->display().c_str());
+    ASSERT_TRUE(display);
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+    const Atom clipboard = XInternAtom(display, "CLIPBOARD", False);
+    const Atom targets = XInternAtom(display, "TARGETS", False);
+    const Atom property = XInternAtom(display, "QUILLET_TEST", False);
+    // How long the owner took to answer one TARGETS request; nothing after 5 s.
+    auto askTargets = [&]() -> std::optional<std::chrono::microseconds> {
+        const auto start = std::chrono::steady_clock::now();
+        XConvertSelection(display, clipboard, targets, property, window, CurrentTime);
+        XFlush(display);
+        while (std::chrono::steady_clock::now() - start < 5s) {
+            while (XPending(display) > 0) {
+                XEvent event;
+                XNextEvent(display, &event);
+                if (event.type == SelectionNotify)
+                    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                                 start);
+            }
+            std::this_thread::sleep_for(200us);
+        }
+        return std::nullopt;
+    };
+    ASSERT_TRUE(askTargets());
+
+    // A command's change starts a save at once; the clipboard is asked while it is written.
+    ASSERT_EQ(quillet({"add", "--text", "during the save"}).first, 0);
+    std::vector<std::chrono::microseconds> duringSave;
+    const auto end = std::chrono::steady_clock::now() + 30s;
+    bool started = false;
+    while (std::chrono::steady_clock::now() < end) {
+        const bool before = saving();
+        started = started || before;
+        if (started && !before) break;  // written
+        const auto answered = askTargets();
+        ASSERT_TRUE(answered);
+        if (before && saving()) duringSave.push_back(*answered);
+    }
+    XDestroyWindow(display, window);
+    XCloseDisplay(display);
+    ASSERT_FALSE(duringSave.empty()) << "no request was answered while the save ran";
+    EXPECT_LT(*std::max_element(duringSave.begin(), duringSave.end()), 50ms) << duringSave.size() << " requests";
+}
+
+TEST_F(Daemon, ExitWaitsForTheSaveAndWritesTheLastState) {
+    restartWithLargeHistory(9, 400);
+    ASSERT_EQ(quillet({"add", "--text", "first"}).first, 0);  // a save starts
+    ASSERT_EQ(quillet({"add", "--text", "last"}).first, 0);   // and one more is due after it
+    ASSERT_TRUE(endDaemon());
+    const auto history = savedHistory();
+    ASSERT_EQ(history->count(), 9u);
+    EXPECT_EQ(history->at(1)->count(), 400u);
+    EXPECT_EQ(history->listeningList()->at(0)->textUtf8(), "last");
+    EXPECT_EQ(history->listeningList()->at(1)->textUtf8(), "first");
+    EXPECT_FALSE(saving());
 }
 
 TEST_F(Daemon, AtExitTheHistoryIsSavedAndOurContentStaysServed) {
