@@ -430,6 +430,17 @@ TEST_F(Daemon, ExitWaitsForTheSaveAndWritesTheLastState) {
     EXPECT_FALSE(saving());
 }
 
+TEST_F(Daemon, ASecondDaemonForAnotherFolderOnTheSameDisplayIsRefused) {
+    const fs::path other = fs::path(dir_.path()) / "other";
+    auto second = ChildProcess::spawn({QUILLET_BINARY, "--data-dir", other.string(), "daemon"}, xvfb_->display(), {},
+                                      dir_.path() + "/other.out");
+    ASSERT_TRUE(second);
+    ASSERT_TRUE(waitFor([&] { return second->exited(); }));
+    EXPECT_EQ(second->exitCode(), 1);
+    EXPECT_FALSE(daemon_->exited());
+    EXPECT_FALSE(fs::exists(other / persist::kHistoryFileName));
+}
+
 TEST_F(Daemon, AtExitTheHistoryIsSavedAndOurContentStaysServed) {
     copyWithXclip("UTF8_STRING", "kept");
     ASSERT_TRUE(waitForSavedRecords(1));
