@@ -4,6 +4,7 @@
 
 #include "app/daemon_entry.h"
 #include "app/forward.h"
+#include "app/windowed_entry.h"
 #include "cli/commands.h"
 #include "persist/files/data_folder.h"
 
@@ -11,6 +12,8 @@
 // history; otherwise on the data folder's files, under the folder's lock.
 int main(int argc, char** argv) {
     const std::vector<std::string> words(argv + 1, argv + argc);
+    // No command word: the resident program with its windows.
+    if (const auto windowed = app::windowedStart(words)) return app::runWindowed(argc, argv, *windowed);
     cli::Invocation invocation;
     try {
         invocation = cli::parseInvocation(words);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds a release, and starts the program's main job: the resident
-# daemon that records the clipboard when an X display is reachable, else a listing of the data
-# folder's record lists. Arguments are passed to quillet instead.
+# program with its windows (in the tray) when an X display is reachable, else a listing of the
+# data folder's record lists. Arguments are passed to quillet instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -9,10 +9,10 @@ cmake --preset release
 cmake --build --preset release
 if [ $# -eq 0 ]; then
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-    set -- daemon
+    exec ./build/release/app/quillet
   else
-    echo "No X display is reachable (DISPLAY=${DISPLAY:-unset}); showing the record lists instead of starting the daemon."
+    echo "No X display is reachable (DISPLAY=${DISPLAY:-unset}); showing the record lists instead of starting the program."
     set -- lists
   fi
 fi
-exec ./build/release/cli/quillet "$@"
+exec ./build/release/app/quillet "$@"
