@@ -1,11 +1,15 @@
 // Saving and loading a full history file: 10 lists of 1000 records, texts of about 200 bytes,
-// payloads of about 1 KB.
+// payloads of about 1 KB. The load runs beside Boost 1.74's own text_iarchive reading the same
+// file, the format's origin and the loader's yardstick.
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <random>
+
+#include "bench/boost_history_reader.h"
 
 #include "model/history.h"
 #include "model/record_list.h"
@@ -72,5 +76,31 @@ void BM_LoadHistory(benchmark::State& state) {
     fs::remove(file);
 }
 BENCHMARK(BM_LoadHistory)->Unit(benchmark::kMillisecond);
+
+void BM_LoadHistoryWithBoostTextArchive(benchmark::State& state) {
+    const fs::path file = benchFile();
+    size_t records = 0;
+    {
+        cb::History history;
+        fill(history);
+        persist::saveHistory(history, file);
+        for (size_t l = 0; l < history.count(); ++l) records += history.at(l)->count();
+    }
+    std::vector<char> buffer(256 * 1024);
+    for (auto _ : state) {
+        std::ifstream in;
+        in.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        in.open(file, std::ios::binary);
+        in.seekg(4);  // the magic
+        boost_reference::History loaded;
+        boost_reference::readHistory(in, loaded);
+        size_t loadedRecords = 0;
+        for (auto* list : loaded.lists) loadedRecords += list->records.size();
+        if (loadedRecords != records) state.SkipWithError("Boost read a different history");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fs::file_size(file)));
+    fs::remove(file);
+}
+BENCHMARK(BM_LoadHistoryWithBoostTextArchive)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -70,9 +70,9 @@ public:
         uint32_t n = size_;
         ar.field(n);
         if constexpr (Archive::isLoading) {
-            std::vector<char> bytes;
-            ar.binary(n, bytes);
-            assign(reinterpret_cast<const T*>(bytes.data()), n);
+            std::unique_ptr<char[]> bytes = ar.binary(n);
+            data_.reset(reinterpret_cast<T*>(bytes.release()));
+            size_ = n;
         } else {
             ar.binary(reinterpret_cast<const char*>(data_.get()), n);
         }

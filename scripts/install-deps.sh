@@ -8,6 +8,8 @@ packages=(
   libboost-dev libboost-iostreams-dev libboost-thread-dev
   libasio-dev zlib1g-dev libfreeimage-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  # Boost's own text archive reader, the yardstick of the history loader's benchmark
+  libboost-serialization-dev
   # the X11 desktop backend, and what its tests drive
   libx11-dev libxfixes-dev libxres-dev libxtst-dev libxi-dev
   xvfb openbox xclip xsel x11-utils xdotool

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <istream>
 #include <limits>
+#include <memory>
 #include <string>
 #include <typeindex>
 #include <unordered_map>
@@ -27,6 +28,10 @@ struct ReaderLayout {
 // Reads the text archive (library versions up to 3). The input is untrusted: every count and
 // size is checked against the limits before anything is allocated for it, and every class id,
 // object id and class key must refer to something known.
+//
+// The input is scanned in place, inside the stream buffer's own buffer: the reader takes what it
+// consumed out of the stream buffer when it needs more and when it is destroyed, so the stream
+// stands right after the archive's last token afterwards.
 //
 // Objects created through plain pointers belong to the reader until their owner adopts them;
 // whatever is not adopted when the reader is destroyed (a load that failed half way) is deleted.
@@ -98,8 +103,9 @@ public:
     int64_t integer(int64_t min, int64_t max);
     bool boolean();
     void string(std::string& out);
-    // The body of a binary block of n bytes (the size token came first).
-    void binary(uint32_t n, std::vector<char>& out);
+    // The body of a binary block of n bytes (the size token came first); null when n is 0. The
+    // buffer grows with the bytes that arrive, so a lying size costs little.
+    std::unique_ptr<char[]> binary(uint32_t n);
     void byteArray(uint8_t* bytes, size_t n);
     // A collection's element count, checked against the limits; each element is charged at
     // elementBytes before any is read.
@@ -133,9 +139,25 @@ private:
     template <class D>
     D* loadPointer(Ownership ownership, boost::shared_ptr<D>* shared);
     int peekAfterWhitespace();
+    // The next byte without taking it, or eof.
+    int peek() {
+        return cur_ != end_ || fill() ? static_cast<unsigned char>(*cur_)
+                                      : std::char_traits<char>::eof();
+    }
+    // Makes the window hold at least one byte; false at the end of the input.
+    bool fill();
+    // Moves the stream buffer's read position to cur_.
+    void release();
     [[noreturn]] void fail(ArchiveError::Kind kind, const std::string& what) const;
 
     std::streambuf* in_;
+    // The unread bytes at hand: [cur_, end_) inside the stream buffer's get area, whose read
+    // position still stands at base_; or, for a stream buffer that keeps no get area, a copy of
+    // its next byte in oneByte_ (base_ null), taken from it once the reader moved past it.
+    const char* cur_ = nullptr;
+    const char* end_ = nullptr;
+    char* base_ = nullptr;
+    char oneByte_ = 0;
     Limits limits_;
     Layout layout_;
     unsigned libraryVersion_ = 0;

@@ -315,4 +315,68 @@ TEST(ArchiveEngine, WriterReportsAFailingStream) {
     EXPECT_THROW(cmn::archive::save(p, out), ArchiveError);
 }
 
+// A stream buffer that shows the reader at most `window` bytes at a time, or none at all (0: every
+// byte through uflow), as pipes, inflaters and small file buffers do.
+class NarrowBuffer : public std::streambuf {
+public:
+    NarrowBuffer(std::string text, size_t window) : text_(std::move(text)), window_(window) {}
+    std::string rest() const { return text_.substr(std::min(next(), text_.size())); }
+
+protected:
+    int_type underflow() override {
+        if (window_ == 0) return next() < text_.size() ? uchar(text_[next()]) : traits_type::eof();
+        const size_t at = next();
+        if (at >= text_.size()) return traits_type::eof();
+        char* begin = text_.data() + at;
+        setg(begin, begin, begin + std::min(window_, text_.size() - at));
+        return uchar(*begin);
+    }
+    int_type uflow() override {
+        if (window_ != 0) return std::streambuf::uflow();
+        return unbuffered_ < text_.size() ? uchar(text_[unbuffered_++]) : traits_type::eof();
+    }
+
+private:
+    static int_type uchar(char c) { return traits_type::to_int_type(c); }
+    size_t next() const {
+        return window_ == 0 ? unbuffered_ : gptr() ? static_cast<size_t>(gptr() - text_.data()) : 0;
+    }
+    std::string text_;
+    size_t window_;
+    size_t unbuffered_ = 0;
+};
+
+TEST(ArchiveEngine, ReaderScansTokensAcrossAnyBufferBoundary) {
+    Holder h;
+    h.shapes.push_back(std::make_unique<Circle>());
+    static_cast<Circle&>(*h.shapes[0]).radius = -123456;
+    h.shapes.push_back(std::make_unique<Square>());
+    static_cast<Square&>(*h.shapes[1]).name = std::string(300, 'q') + " \n " + std::string(70, 'z');
+    h.views = {h.shapes[1].get()};
+    h.nodes = {boost::shared_ptr<Node>(new Node{})};
+    Block b;
+    std::string bytes;
+    for (int i = 0; i < 1000; ++i) bytes.push_back(static_cast<char>(i * 31 + 5));
+    b.block = cmn::mblock<char>(bytes);
+    b.after = 99;
+    const std::string holderText = saved(h);
+    const std::string blockText = saved(b);
+    for (size_t window : {0, 1, 2, 3, 5, 7, 64, 4096}) {
+        NarrowBuffer holderBuffer(holderText + "tail", window);
+        std::istream holderIn(&holderBuffer);
+        Holder holderBack;
+        cmn::archive::load(holderBack, holderIn, Limits::forFiles());
+        EXPECT_EQ(saved(holderBack), holderText) << window;
+        // The stream stands right after the last token: the final line feed is left.
+        EXPECT_EQ(holderBuffer.rest(), "\ntail") << window;
+
+        NarrowBuffer blockBuffer(blockText, window);
+        std::istream blockIn(&blockBuffer);
+        Block blockBack;
+        cmn::archive::load(blockBack, blockIn, Limits::forFiles());
+        EXPECT_EQ(blockBack.block.view(), bytes) << window;
+        EXPECT_EQ(blockBack.after, 99) << window;
+    }
+}
+
 }  // namespace
