@@ -21,6 +21,8 @@ constexpr ClipFormat kMetafilePict = 3;  // the old metafile format; no item rea
 }  // namespace
 
 ClipFormat mergedFormat(ClipFormat format) {
+    // A PNG file is one more form of the picture that the bitmap item reads.
+    if (format == registeredFormats().png) return CF_DIB;
     switch (format) {
         case CF_BITMAP: return CF_DIB;
         case kMetafilePict: return CF_ENHMETAFILE;
@@ -124,8 +126,10 @@ bool ClipboardEngine::readClipboard(cb::Record& record, cb::DataObject& items) {
             default: break;
         }
         if (captured && *captured) continue;
-        if (!cb::isRecorded(f, options)) continue;
-        const cb::ItemType* type = cb::findTypeByFormat(f);
+        // A PNG file is read by the bitmap item, under the bitmap's options.
+        const ClipFormat itemFormat = f == registeredFormats().png ? CF_DIB : f;
+        if (!cb::isRecorded(itemFormat, options)) continue;
+        const cb::ItemType* type = cb::findTypeByFormat(itemFormat);
         std::unique_ptr<cb::Item> item = type->create();
         // A format that cannot be read is left out; an equivalent one later gets its turn.
         if (!item->readFrom(*clipboard)) continue;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 
+#include "model/png_file.h"
 #include "platform/clipboard_formats.h"
 #include "platform/device_bitmap.h"
 #include "platform/global_memory.h"
@@ -153,6 +154,24 @@ bool BitmapItem::setFromPackedDib(const void* dib, size_t available) {
     const uint64_t rowsBytes = pitch * uint64_t(height);
     if (bitsOffset > available || rowsBytes > available - bitsOffset) return false;
 
+    if (type == FIT_BITMAP && source.biCompression == BI_RGB && (bpp == 24 || bpp == 32)) {
+        // The pictures nearly every program offers are written without FreeImage, faster.
+        png::BgrRows rows;
+        rows.first = p + bitsOffset + (topDown ? 0 : (height - 1) * pitch);
+        rows.stride = topDown ? static_cast<ptrdiff_t>(pitch) : -static_cast<ptrdiff_t>(pitch);
+        rows.width = static_cast<uint32_t>(width);
+        rows.height = static_cast<uint32_t>(height);
+        rows.alpha = bpp == 32;
+        rows.xPelsPerMeter = source.biXPelsPerMeter;
+        rows.yPelsPerMeter = source.biYPelsPerMeter;
+        try {
+            bitmap_.block = cmn::mblock<char>(png::encode(rows));
+        } catch (const std::exception&) {
+            return false;
+        }
+        return true;
+    }
+
     ensureFreeImage();
     Image image(FreeImage_AllocateT(type, static_cast<int>(width), static_cast<int>(height),
                                     static_cast<int>(bpp), masks[0], masks[1], masks[2]));
@@ -183,6 +202,14 @@ bool BitmapItem::setFromPackedDib(const void* dib, size_t available) {
     auto png = encodePng(image.get());
     if (!png) return false;
     bitmap_.block = std::move(*png);
+    return true;
+}
+
+bool BitmapItem::setFromPng(const void* png, size_t n) {
+    if (png == nullptr || n == 0 || n > UINT32_MAX) return false;
+    const std::string_view bytes(static_cast<const char*>(png), n);
+    if (!png::isWellFormed(bytes, kMaxGlobalBytes)) return false;
+    bitmap_.block = cmn::mblock<char>(bytes);
     return true;
 }
 
@@ -231,11 +258,29 @@ std::optional<BitmapItem::Dib> BitmapItem::decode() const {
 void BitmapItem::appendFormats(std::vector<FormatPair>& formats) const {
     formats.push_back({CF_BITMAP, TYMED_GDI});
     formats.push_back({CF_DIB, TYMED_HGLOBAL});
+    formats.push_back({registeredFormats().png, TYMED_HGLOBAL});
 }
 
 HResult BitmapItem::getData(const FormatEtc& request, StgMedium& medium) const {
     const HResult hr = beginRender(request, medium);
     if (failed(hr)) return hr;
+    if (request.cfFormat == registeredFormats().png) {
+        // The stored file as it is: nothing to decode.
+        const cmn::mblock<char>& block = bitmap_.block;
+        if (block.empty()) return E_FAIL;
+        const GlobalHandle h = globalAlloc(block.size(), false);
+        if (h == GlobalHandle{}) return E_OUTOFMEMORY;
+        {
+            GlobalLockGuard lock(h);
+            if (!lock) {
+                globalFree(h);
+                return E_OUTOFMEMORY;
+            }
+            std::memcpy(lock.get(), block.data(), block.size());
+        }
+        medium.hGlobal = h;
+        return S_OK;
+    }
     const std::optional<Dib> dib = decode();
     if (!dib) return E_FAIL;
     if (request.cfFormat == CF_DIB) {
@@ -259,6 +304,15 @@ HResult BitmapItem::getData(const FormatEtc& request, StgMedium& medium) const {
 HResult BitmapItem::getDataHere(const FormatEtc& request, StgMedium& medium) const {
     const HResult hr = beginRender(request, medium);
     if (failed(hr)) return hr;
+    if (request.cfFormat == registeredFormats().png) {
+        const cmn::mblock<char>& block = bitmap_.block;
+        if (block.empty()) return E_FAIL;
+        if (globalSize(medium.hGlobal) < block.size()) return E_INVALIDARG;
+        GlobalLockGuard lock(medium.hGlobal);
+        if (!lock) return E_INVALIDARG;
+        std::memcpy(lock.get(), block.data(), block.size());
+        return S_OK;
+    }
     if (request.cfFormat != CF_DIB) return DV_E_FORMATETC;
     const std::optional<Dib> dib = decode();
     if (!dib) return E_FAIL;
@@ -270,6 +324,16 @@ HResult BitmapItem::getDataHere(const FormatEtc& request, StgMedium& medium) con
 }
 
 bool BitmapItem::readFrom(IDataObject& source) {
+    {
+        // A PNG file the source offers is kept as it is; a malformed one is passed over.
+        ScopedMedium png;
+        if (request(source, registeredFormats().png, TYMED_HGLOBAL, png.get()) &&
+            png->tymed == TYMED_HGLOBAL && png->hGlobal != GlobalHandle{}) {
+            const size_t size = globalSize(png->hGlobal);
+            GlobalLockGuard lock(png->hGlobal);
+            if (lock && isReadable(lock.get(), size) && setFromPng(lock.get(), size)) return true;
+        }
+    }
     ScopedMedium medium;
     if (!request(source, CF_DIB, TYMED_HGLOBAL, medium.get())) return false;
     if (medium->tymed != TYMED_HGLOBAL || medium->hGlobal == GlobalHandle{}) return false;

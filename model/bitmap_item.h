@@ -10,8 +10,10 @@
 
 namespace cb {
 
-// A picture. It is read as a packed device-independent bitmap, kept as a PNG file, and offered
-// both as a device bitmap and as a packed DIB again.
+// A picture, kept as a PNG file. It is read from the "PNG" format when the source offers a
+// well-formed PNG file there (its bytes are kept as they are), else from a packed
+// device-independent bitmap; it is offered as a device bitmap, as a packed DIB and as the PNG
+// file. Pixels are decoded only when a DIB or a device bitmap is asked for.
 class BitmapItem final : public Item {
 public:
     static constexpr unsigned archiveVersion = 0;
@@ -55,6 +57,10 @@ public:
     // that describes no image, compressed rows, rows or tables beyond `available`) or when the
     // picture cannot be encoded.
     bool setFromPackedDib(const void* dib, size_t available);
+
+    // Keeps the n bytes at `png` as the picture when they are a well-formed PNG file whose
+    // pixels would fit in global memory; false, with the old picture kept, otherwise.
+    bool setFromPng(const void* png, size_t n);
 
     // The stored picture decoded; nothing for an empty block or bytes that are no picture.
     std::optional<Dib> decode() const;

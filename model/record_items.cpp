@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "model/bitmap_item.h"
 #include "model/block_items.h"
 #include "model/data_object.h"
 #include "model/item_type.h"
@@ -114,12 +115,21 @@ bool Record::completeFromItems(DataObject& items) {
 }
 
 bool Record::encodePayload(const DataObject& items) {
+    // A large picture is a PNG file, compressed already: deflate's search would only cost time.
+    constexpr uint32_t kLargePictureBytes = 256 * 1024;
+    const BitmapItem* picture = items.findFirst<BitmapItem>();
+    const auto how = picture && picture->png().size() >= kLargePictureBytes
+                         ? cmn::archive::Deflate::HuffmanOnly
+                         : cmn::archive::Deflate::Default;
     std::vector<char> packed;
-    cmn::archive::writeCompressed(packed, [&](std::ostream& out) {
-        cmn::archive::Writer writer(out);
-        writer.object(items);
-        writer.finish();
-    });
+    cmn::archive::writeCompressed(
+        packed,
+        [&](std::ostream& out) {
+            cmn::archive::Writer writer(out);
+            writer.object(items);
+            writer.finish();
+        },
+        how);
     if (packed.empty()) return false;
     payload_.assign(packed.data(), static_cast<uint32_t>(packed.size()));
     return true;

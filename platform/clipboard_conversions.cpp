@@ -105,6 +105,7 @@ constexpr FormatTargets kReadTable[] = {
     {WinFormat::Html, {target::kHtml, {}, {}}},
     {WinFormat::Rtf, {target::kRtf, target::kApplicationRtf, target::kRichText}},
     {WinFormat::Csv, {target::kCsv, {}, {}}},
+    {WinFormat::Png, {target::kPng, {}, {}}},
     {WinFormat::Dib, {target::kPng, target::kBmp, {}}},
     {WinFormat::HDrop, {target::kUriList, {}, {}}},
     {WinFormat::PreferredDropEffect, {target::kGnomeCopiedFiles, target::kKdeCutSelection, {}}},
@@ -399,6 +400,7 @@ ClipFormat clipFormat(WinFormat format) {
         case WinFormat::HDrop: return CF_HDROP;
         case WinFormat::PreferredDropEffect: return r.preferredDropEffect;
         case WinFormat::QuilletTag: return r.quilletTag;
+        case WinFormat::Png: return r.png;
     }
     return 0;
 }
@@ -406,7 +408,7 @@ ClipFormat clipFormat(WinFormat format) {
 std::optional<WinFormat> winFormatOf(ClipFormat format) {
     for (WinFormat f : {WinFormat::UnicodeText, WinFormat::Text, WinFormat::Html, WinFormat::Rtf,
                         WinFormat::Csv, WinFormat::Dib, WinFormat::HDrop,
-                        WinFormat::PreferredDropEffect, WinFormat::QuilletTag})
+                        WinFormat::PreferredDropEffect, WinFormat::QuilletTag, WinFormat::Png})
         if (clipFormat(f) == format) return f;
     return std::nullopt;
 }
@@ -474,7 +476,8 @@ std::optional<std::string> toWindows(WinFormat format, std::string_view targetNa
         case WinFormat::UnicodeText: return textToUnicodeText(targetName, data);
         case WinFormat::Html: return htmlToHtmlFormat(data);
         case WinFormat::Rtf:
-        case WinFormat::Csv: return std::string(data);
+        case WinFormat::Csv:
+        case WinFormat::Png: return std::string(data);
         case WinFormat::Dib: return imageToDib(targetName, data);
         case WinFormat::HDrop: return uriListToDropFiles(data);
         case WinFormat::PreferredDropEffect: {
@@ -838,8 +841,13 @@ std::vector<TargetData> targetsFromWindows(std::span<const FormatData> formats) 
             case WinFormat::Csv:
                 add(target::kCsv, d.bytes);
                 break;
+            case WinFormat::Png:
+                add(target::kPng, d.bytes);
+                break;
             case WinFormat::Dib:
-                if (auto png = dibToPng(d.bytes)) add(target::kPng, std::move(*png));
+                // A PNG file the data also holds is served as it is, without encoding.
+                if (!find(WinFormat::Png))
+                    if (auto png = dibToPng(d.bytes)) add(target::kPng, std::move(*png));
                 if (auto bmp = dibToBmp(d.bytes)) add(target::kBmp, std::move(*bmp));
                 break;
             case WinFormat::HDrop: {

@@ -58,6 +58,7 @@ enum class WinFormat {
     HDrop,                // CF_HDROP: DROPFILES with wide names
     PreferredDropEffect,  // "Preferred DropEffect": 32-bit little-endian effect
     QuilletTag,           // "Quillet Professional Tag"
+    Png,                  // "PNG": a PNG file
 };
 
 // The clipboard format number (standard, or registered under its name).
@@ -69,7 +70,8 @@ std::optional<WinFormat> winFormatOf(ClipFormat format);
 
 // One Windows format an owner can supply, with the offered targets it can be made from, the
 // best first (UTF8_STRING before text/plain;charset=utf-8 before text/plain before STRING;
-// image/png before image/bmp). A reader asks for the first and falls back to the next when that fails.
+// image/png before image/bmp). A reader asks for the first and falls back to the next when that fails. An
+// image/png feeds both "PNG" (listed first: its bytes as they are) and CF_DIB.
 struct TargetPlan {
     WinFormat format;
     std::vector<std::string> candidates;

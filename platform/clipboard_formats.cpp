@@ -11,6 +11,7 @@ constexpr std::u16string_view kProgramFormats[] = {
     u"HTML Format",          u"Rich Text Format",     u"Csv",
     u"Embedded Object",      u"Preferred DropEffect", u"Shell IDList Array",
     u"Shell Object Offsets", u"Quillet Professional Tag", u"Clipboard Viewer Ignore",
+    u"PNG",
 };
 
 char16_t foldAscii(char16_t c) {
@@ -73,7 +74,7 @@ const RegisteredFormats& registeredFormats() {
         registerClipboardFormat(kProgramFormats[2]), registerClipboardFormat(kProgramFormats[3]),
         registerClipboardFormat(kProgramFormats[4]), registerClipboardFormat(kProgramFormats[5]),
         registerClipboardFormat(kProgramFormats[6]), registerClipboardFormat(kProgramFormats[7]),
-        registerClipboardFormat(kProgramFormats[8]),
+        registerClipboardFormat(kProgramFormats[8]), registerClipboardFormat(kProgramFormats[9]),
     };
     return formats;
 }

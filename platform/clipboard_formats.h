@@ -40,6 +40,7 @@ struct RegisteredFormats {
     ClipFormat shellObjectOffsets;     // "Shell Object Offsets"
     ClipFormat quilletTag;             // "Quillet Professional Tag"
     ClipFormat clipboardViewerIgnore;  // "Clipboard Viewer Ignore"
+    ClipFormat png;                    // "PNG": a PNG file, as many Windows programs offer it
 };
 const RegisteredFormats& registeredFormats();
 

@@ -20,8 +20,14 @@ public:
 
     HResult getData(const FormatEtc* request, StgMedium* medium) override {
         if (request == nullptr || medium == nullptr) return E_INVALIDARG;
-        const ClipData* entry = find(*request);
+        ClipData* entry = find(*request);
         if (!entry) return DV_E_FORMATETC;
+        if (entry->make) {
+            std::optional<std::string> made = entry->make(entry->bytes);
+            if (!made) return DV_E_FORMATETC;
+            entry->bytes = std::move(*made);
+            entry->make = nullptr;
+        }
         const GlobalHandle block = globalAlloc(entry->bytes.size());
         if (block == GlobalHandle{}) return E_OUTOFMEMORY;
         if (!entry->bytes.empty()) {
@@ -52,9 +58,9 @@ public:
 
 private:
     // A request without a medium asks only whether the format is there.
-    const ClipData* find(const FormatEtc& request) const {
+    ClipData* find(const FormatEtc& request) {
         if (request.tymed != TYMED_NULL && (request.tymed & TYMED_HGLOBAL) == 0) return nullptr;
-        for (const ClipData& d : formats_)
+        for (ClipData& d : formats_)
             if (d.format == request.cfFormat) return &d;
         return nullptr;
     }
@@ -68,9 +74,18 @@ Ref<IDataObject> makeMemoryDataObject(std::vector<ClipData> formats) {
     return Ref<IDataObject>(new MemoryDataObject(std::move(formats)));
 }
 
+namespace {
+std::optional<std::string> dibFromPng(std::string_view png) { return imageToDib(target::kPng, png); }
+}  // namespace
+
 std::vector<ClipData> snapshotFormats(std::span<const ReadFormat> reads) {
     std::vector<ClipData> out;
     for (const ReadFormat& read : reads) {
+        // The target that feeds "PNG" is a PNG file: its pixels wait until they are asked for.
+        if (read.format == WinFormat::Dib && toWindows(WinFormat::Png, read.target, {})) {
+            out.push_back({CF_DIB, read.data, &dibFromPng});
+            continue;
+        }
         std::optional<std::string> bytes = toWindows(read.format, read.target, read.data);
         if (!bytes) continue;
         const bool text = read.format == WinFormat::UnicodeText;

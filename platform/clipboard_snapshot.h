@@ -4,8 +4,10 @@
 // offers Windows formats made from the owner's targets, in the order the owner lists them, each
 // rendered on global memory from bytes read once. Pure: no display connection is needed.
 
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/clipboard_conversions.h"
@@ -13,10 +15,12 @@
 
 namespace platform {
 
-// The bytes of one clipboard format.
+// The bytes of one clipboard format; or, with `make`, what they are made from when first asked
+// for (a picture is decoded only when something wants its pixels).
 struct ClipData {
     ClipFormat format = 0;
     std::string bytes;
+    std::optional<std::string> (*make)(std::string_view source) = nullptr;
     bool operator==(const ClipData&) const = default;
 };
 
@@ -32,7 +36,8 @@ struct ReadFormat {
 
 // The formats offered to the engine for what was read: each read converted to its Windows
 // format (one that does not convert is left out), with CF_TEXT made from the text and offered
-// right after CF_UNICODETEXT, as the desktop synthesises it.
+// right after CF_UNICODETEXT, as the desktop synthesises it. CF_DIB from an image/png is made
+// when first asked for (and then left out of nothing: a request for it fails instead).
 std::vector<ClipData> snapshotFormats(std::span<const ReadFormat> reads);
 
 // The bytes of a data object's formats that an X11 owner or a Wayland source can serve, in the

@@ -14,11 +14,11 @@ namespace cmn::archive {
 
 namespace {
 
-io::zlib_params compressorParams() {
+io::zlib_params compressorParams(Deflate how = Deflate::Default) {
     io::zlib_params params(io::zlib::default_compression);
     params.window_bits = 15;
     params.mem_level = 8;
-    params.strategy = io::zlib::default_strategy;
+    params.strategy = how == Deflate::HuffmanOnly ? io::zlib::huffman_only : io::zlib::default_strategy;
     params.noheader = false;
     return params;
 }
@@ -88,9 +88,10 @@ void runReader(io::filtering_istream& in, const std::function<void(std::istream&
 
 }  // namespace
 
-void writeCompressed(std::vector<char>& out, const std::function<void(std::ostream&)>& write) {
+void writeCompressed(std::vector<char>& out, const std::function<void(std::ostream&)>& write,
+                     Deflate how) {
     io::filtering_ostream os;
-    os.push(io::zlib_compressor(compressorParams()));
+    os.push(io::zlib_compressor(compressorParams(how)));
     os.push(io::back_inserter(out));
     write(os);
     os.reset();  // closes the compressor: the stream is complete

@@ -56,6 +56,14 @@ private:
             candidate_ = 0;
         }
         if (plan_ >= plans_.size()) return finish(snapshotFormats(reads_));
+        // A MIME type that feeds two formats (image/png) is transferred once.
+        for (const ReadFormat& earlier : reads_) {
+            if (earlier.target != plans_[plan_].candidates[candidate_]) continue;
+            reads_.push_back({plans_[plan_].format, earlier.target, earlier.data});
+            ++plan_;
+            candidate_ = 0;
+            return next();
+        }
         read(plans_[plan_].candidates[candidate_], [this](TransferStatus status, std::string data) {
             if (status == TransferStatus::Ok && !data.empty()) {
                 reads_.push_back({plans_[plan_].format, plans_[plan_].candidates[candidate_], std::move(data)});

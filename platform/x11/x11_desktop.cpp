@@ -91,6 +91,14 @@ private:
         }
         if (plan_ >= plans_.size()) return finish(snapshotFormats(reads_));
         const TargetPlan& plan = plans_[plan_];
+        // A target that feeds two formats (image/png) is transferred once.
+        for (const ReadFormat& earlier : reads_) {
+            if (earlier.target != plan.candidates[candidate_]) continue;
+            reads_.push_back({plan.format, earlier.target, earlier.data});
+            ++plan_;
+            candidate_ = 0;
+            return next();
+        }
         std::weak_ptr<bool> alive = alive_;
         desktop_.reader_->readTarget(
             plan.candidates[candidate_],

@@ -67,7 +67,8 @@ TEST_F(Writer, APictureOnlyRecordOffersThePictureAndTheTagButNotItsDescription) 
     desk.copy(editorFrame, {sim::bytesOffer(CF_DIB, smallDib(9))});
     pump();
     ASSERT_TRUE(engine.writeRecord(front(), nullptr));
-    EXPECT_EQ(offered(), (std::vector<ClipFormat>{CF_BITMAP, CF_DIB, registeredFormats().quilletTag}));
+    EXPECT_EQ(offered(), (std::vector<ClipFormat>{CF_BITMAP, CF_DIB, registeredFormats().png,
+                                                  registeredFormats().quilletTag}));
     const std::optional<std::string> tag = desk.readClipboard(registeredFormats().quilletTag, TYMED_HGLOBAL);
     ASSERT_TRUE(tag);
     EXPECT_EQ(tag->substr(4, 4), std::string(4, '\0'));  // no list

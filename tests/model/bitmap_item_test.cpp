@@ -13,6 +13,7 @@ namespace {
 
 using namespace platform;
 using cb::BitmapItem;
+using cb::FormatPair;
 using testing_support::globalBytes;
 using testing_support::newGlobal;
 using testing_support::TestDataSource;
@@ -286,6 +287,58 @@ TEST(BitmapItem, RefusesDibsItCannotTakeAndKeepsTheOldPicture) {
         EXPECT_FALSE(item.readFrom(source)) << c.name;
         EXPECT_EQ(globalBlockCount(), blocks) << c.name;
         EXPECT_EQ(item, before) << c.name;
+    }
+}
+
+TEST(BitmapItem, AWellFormedPngOfferedIsKeptByteForByte) {
+    const ClipFormat png = registeredFormats().png;
+    // A file as another program writes it: a private chunk our writer never makes, sealed by
+    // its CRC (of "quLtsoft").
+    std::string file(itemFrom(picture32()).png().view());
+    const std::string privateChunk("\0\0\0\x04quLtsoft\x91\x8e\xc7\x98", 16);
+    file.insert(33, privateChunk);  // right after the header chunk
+    TestDataSource source;
+    source.offerGlobal(CF_DIB, asString(packed(picture24())));
+    source.offerGlobal(png, file);
+    BitmapItem item;
+    ASSERT_TRUE(item.readFrom(source));
+    EXPECT_EQ(item.png().view(), file);
+    ASSERT_TRUE(item.decode());
+    EXPECT_EQ(item.decode()->bits, picture32().rows);
+
+    // Offered back as it is, next to the DIB and the device bitmap.
+    std::vector<FormatPair> formats;
+    item.appendFormats(formats);
+    EXPECT_EQ(formats.back(), (FormatPair{png, TYMED_HGLOBAL}));
+    StgMedium medium;
+    ASSERT_EQ(item.getData(request(png, TYMED_HGLOBAL), medium), S_OK);
+    EXPECT_EQ(globalBytes(medium.hGlobal), file);
+    releaseStgMedium(medium);
+    StgMedium here;
+    here.hGlobal = newGlobal(std::string(file.size(), 'x'));
+    EXPECT_EQ(item.getDataHere(request(png, TYMED_HGLOBAL), here), S_OK);
+    EXPECT_EQ(globalBytes(here.hGlobal), file);
+    globalFree(here.hGlobal);
+}
+
+TEST(BitmapItem, AMalformedPngIsPassedOverForTheDib) {
+    const ClipFormat png = registeredFormats().png;
+    std::string badChecksum(itemFrom(picture32()).png().view());
+    badChecksum[40] ^= 1;
+    const BitmapItem fromDib = itemFrom(picture24());
+    for (const std::string& bad : {badChecksum, badChecksum.substr(0, 30), std::string("GIF89a")}) {
+        TestDataSource both;
+        both.offerGlobal(png, bad);
+        both.offerGlobal(CF_DIB, asString(packed(picture24())));
+        BitmapItem item;
+        ASSERT_TRUE(item.readFrom(both));
+        EXPECT_EQ(item, fromDib);
+
+        TestDataSource pngOnly;
+        pngOnly.offerGlobal(png, bad);
+        BitmapItem kept = fromDib;
+        EXPECT_FALSE(kept.readFrom(pngOnly));
+        EXPECT_EQ(kept, fromDib);
     }
 }
 

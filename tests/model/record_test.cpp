@@ -135,6 +135,33 @@ TEST(RecordCompletion, PictureOnlyGetsTheTypeNameAsText) {
     EXPECT_EQ(shape(*r.rebuildItems(nullptr)), "BitmapItem,QuilletTagItem");
 }
 
+TEST(RecordCompletion, ALargePictureComesBackByteForByte) {
+    // Noise does not compress: its PNG file is large, and the payload is deflated the fast way.
+    const int width = 600, height = 400;
+    std::string dib(40, '\0');
+    dib[0] = 40, dib[4] = static_cast<char>(width & 0xFF), dib[5] = static_cast<char>(width >> 8);
+    dib[8] = static_cast<char>(height & 0xFF), dib[9] = static_cast<char>(height >> 8);
+    dib[12] = 1, dib[14] = 32;
+    uint32_t x = 3;
+    for (int i = 0; i < width * height * 4; ++i) dib.push_back(static_cast<char>((x = x * 1103515245 + 12345) >> 16));
+    auto picture = std::make_unique<cb::BitmapItem>();
+    ASSERT_TRUE(picture->setFromPackedDib(dib.data(), dib.size()));
+    const std::string png(picture->png().view());
+    ASSERT_GT(png.size(), 512u * 1024);
+    auto items = itemsOf({});
+    items->add(std::move(picture));
+    cb::Record r;
+    ASSERT_TRUE(r.completeFromItems(*items));
+    const auto rebuilt = r.rebuildItems(nullptr);
+    ASSERT_TRUE(rebuilt);
+    const auto* back = rebuilt->findFirst<cb::BitmapItem>();
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->png().view(), png);
+    const auto pixels = back->decode();
+    ASSERT_TRUE(pixels);
+    EXPECT_TRUE(std::string(pixels->bits.begin(), pixels->bits.end()) == dib.substr(40));
+}
+
 // A DROPFILES block: offset 20, point, non-client flag, wide flag, then the names.
 std::string dropFiles(bool wide, const std::vector<std::string>& names) {
     std::string b(20, '\0');

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "platform/clipboard_formats.h"
+#include "platform/global_memory.h"
+#include "platform/clipboard_snapshot.h"
 #include "tests/x11/sample_pictures.h"
 
 namespace {
@@ -58,7 +61,7 @@ TEST(ClipboardConversions, WindowsFormatNumbers) {
         {WinFormat::Dib, 8},          {WinFormat::HDrop, 15},
         {WinFormat::Html, r.html},    {WinFormat::Rtf, r.rtf},
         {WinFormat::Csv, r.csv},      {WinFormat::PreferredDropEffect, r.preferredDropEffect},
-        {WinFormat::QuilletTag, r.quilletTag},
+        {WinFormat::QuilletTag, r.quilletTag}, {WinFormat::Png, r.png},
     };
     for (const auto& [format, number] : cases) {
         EXPECT_EQ(clipFormat(format), number);
@@ -76,6 +79,7 @@ TEST(ClipboardConversions, PlanFollowsTheOwnersOrderAndPrefersTheBestTarget) {
         {WinFormat::Html, {"text/html"}},
         {WinFormat::UnicodeText, {"UTF8_STRING", "STRING"}},
         {WinFormat::Dib, {"image/png", "image/bmp"}},
+        {WinFormat::Png, {"image/png"}},
         {WinFormat::HDrop, {"text/uri-list"}},
         {WinFormat::PreferredDropEffect, {"x-special/gnome-copied-files"}},
         {WinFormat::Rtf, {"text/rtf", "application/rtf"}},
@@ -438,6 +442,54 @@ TEST(ClipboardConversions, PictureTargetsFromDib) {
     EXPECT_EQ(targets[1].bytes, "BM"s + le32(14 + 64) + le32(0) + le32(54) + kRgbDib);
     // A DIB that cannot be converted offers nothing.
     EXPECT_TRUE(targetsFromWindows(std::vector<FormatData>{{WinFormat::Dib, "broken"}}).empty());
+}
+
+TEST(ClipboardConversions, APngFileIsTakenAsItIsAndServedAsItIs) {
+    EXPECT_EQ(planRead(std::vector<std::string>{"image/png"}),
+              (std::vector<TargetPlan>{{WinFormat::Png, {"image/png"}}, {WinFormat::Dib, {"image/png"}}}));
+    EXPECT_EQ(toWindows(WinFormat::Png, "image/png", kRgbPng), kRgbPng);
+    EXPECT_FALSE(toWindows(WinFormat::Png, "image/bmp", kRgbPng));
+    // A stored PNG file is served as image/png unchanged; the DIB still gives image/bmp.
+    const std::vector<FormatData> formats = {{WinFormat::Dib, kRgbDib}, {WinFormat::Png, "stored file"}};
+    const std::vector<TargetData> expected = {
+        {"image/bmp", "BM"s + le32(14 + 64) + le32(0) + le32(54) + kRgbDib}, {"image/png", "stored file"}};
+    EXPECT_EQ(targetsFromWindows(formats), expected);
+}
+
+std::optional<std::string> dibOf(platform::IDataObject& data) {
+    platform::FormatEtc request;
+    request.cfFormat = platform::CF_DIB;
+    request.tymed = platform::TYMED_HGLOBAL;
+    platform::StgMedium medium;
+    if (platform::failed(data.getData(&request, &medium))) return std::nullopt;
+    std::string bytes(platform::globalSize(medium.hGlobal), '\0');
+    {
+        platform::GlobalLockGuard lock(medium.hGlobal);
+        std::memcpy(bytes.data(), lock.get(), bytes.size());
+    }
+    platform::releaseStgMedium(medium);
+    return bytes;
+}
+
+TEST(ClipboardConversions, ASnapshotDecodesAPngOnlyWhenItsDibIsAskedFor) {
+    const auto& r = platform::registeredFormats();
+    const std::vector<ReadFormat> reads = {{WinFormat::Png, "image/png", kRgbPng},
+                                           {WinFormat::Dib, "image/png", kRgbPng}};
+    std::vector<ClipData> formats = snapshotFormats(reads);
+    ASSERT_EQ(formats.size(), 2u);
+    EXPECT_EQ(formats[0], (ClipData{r.png, kRgbPng}));
+    // The DIB is still the PNG file: nothing was decoded yet.
+    EXPECT_EQ(formats[1].format, platform::CF_DIB);
+    EXPECT_EQ(formats[1].bytes, kRgbPng);
+    EXPECT_NE(formats[1].make, nullptr);
+    auto data = makeMemoryDataObject(formats);
+    EXPECT_EQ(dibOf(*data), kRgbDib);
+    EXPECT_EQ(dibOf(*data), kRgbDib);  // made once, kept
+
+    // A file that does not decode offers no DIB, and fails only when asked.
+    const std::vector<ReadFormat> broken = {{WinFormat::Dib, "image/png", kRgbPng.substr(0, 60)}};
+    auto brokenData = makeMemoryDataObject(snapshotFormats(broken));
+    EXPECT_FALSE(dibOf(*brokenData));
 }
 
 }  // namespace

@@ -37,6 +37,7 @@ TEST(ClipboardFormats, TheProgramsNamesComeFirstInTheirOrder) {
         {f.shellObjectOffsets, "Shell Object Offsets"},
         {f.quilletTag, "Quillet Professional Tag"},
         {f.clipboardViewerIgnore, "Clipboard Viewer Ignore"},
+        {f.png, "PNG"},
     };
     ClipFormat number = 0xC000;
     for (const auto& [format, name] : expected) {
@@ -44,7 +45,7 @@ TEST(ClipboardFormats, TheProgramsNamesComeFirstInTheirOrder) {
         EXPECT_EQ(utf16ToUtf8(clipboardFormatName(format)), name);
         EXPECT_EQ(registerClipboardFormat(utf8ToUtf16(name)), format) << name;
     }
-    EXPECT_GE(foreign, 0xC009);
+    EXPECT_GE(foreign, 0xC00A);
     EXPECT_EQ(clipboardFormatName(foreign), u"Some Other Format");
 }
 
