@@ -143,12 +143,14 @@ bool sendAll(uint16_t port, const std::string& bytes) {
 int server(bool bomb) {
     AppConfig config;
     config.setPort(kOptServerPort, 0);
+    // The peer claims "fuzz-host" from loopback; what is measured is the payload, not the trust.
+    config.setBool(kOptTrustedClientAddressCheck, false);
     TrustedClientList clients;
     clients.clients.emplace_back("fuzz-host", "", "Main");
     config.setTrustedClients(clients);
     net::ServerSettings settings;
     settings.bindAddress = "127.0.0.1";
-    settings.resolver = [](const std::string&) -> std::optional<uint32_t> { return std::nullopt; };
+    settings.resolver = [](const std::string&) { return std::vector<uint32_t>{}; };
     net::Server receiving(config, settings);
     if (!receiving.start()) {
         std::fprintf(stderr, "cannot listen: %s\n", receiving.lastError().c_str());

@@ -4,6 +4,8 @@
 #include <asio.hpp>
 #include <boost/make_shared.hpp>
 #include <functional>
+#include <map>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -37,7 +39,7 @@ constexpr int32_t kExpectQuery = 3;
 // Everything of one run of the server thread. A fresh session per start, so that nothing a
 // stopped run left queued (a late stop request) can reach the next one.
 struct Server::Session {
-    explicit Session(Server& s, uint16_t p) : server(s), port(p) {}
+    Session(Server& s, uint16_t p, bool check) : server(s), port(p), addressCheck(check) {}
 
     void acceptNext();
     void onAccept(const std::error_code& error);
@@ -46,6 +48,10 @@ struct Server::Session {
 
     Server& server;
     const uint16_t port;
+    // Whether a trusted client must connect from one of its host's addresses.
+    const bool addressCheck;
+    // For work that finishes on other threads (name lookups) and posts back here.
+    std::weak_ptr<Session> self;
     asio::io_context io;
     asio::ip::tcp::acceptor acceptor{io};
     asio::steady_timer retry{io};
@@ -66,6 +72,9 @@ public:
 
     // Step 1: read the handshake word.
     void start() {
+        std::error_code error;
+        const asio::ip::tcp::endpoint peer = socket_.remote_endpoint(error);
+        if (!error && peer.address().is_v4()) remoteAddress_ = peer.address().to_v4().to_uint();
         expected_ = kExpectNothing;
         buffer_.assign(4, 0);
         transfer(false, buffer_.data(), 4, [this] { onHandshake(); });
@@ -195,11 +204,6 @@ private:
         try {
             if (expected_ == kExpectQuery) {
                 evaluateQuery();
-                // Step 5, then step 6: the reply's length and its bytes as two writes.
-                storeInt32(replySizeBytes_, replySize_);
-                transfer(true, replySizeBytes_, 4, [this] {
-                    transfer(true, buffer_.data(), buffer_.size(), [this] { onReplySent(); });
-                });
             } else {
                 deliver();
                 close();
@@ -230,17 +234,76 @@ private:
             expected_ != kObjectHistory) {
             reply_.result = kResultUnknownObjectKind;
         } else {
-            const TrustedClientList clients = session_.server.config().trustedClientsCopy();
-            if (const TrustedClient* client =
-                    findTrustedClient(clients, query_, settings().resolver)) {
-                matchedClient_ = *client;
-            } else {
-                reply_.result = kResultUntrustedClient;
-                reply_.flags |= kReplyFlagUntrustedClient;
-            }
+            clients_ = session_.server.config().trustedClientsCopy();
+            decideTrust();
+            return;
         }
+        sendReply();
+    }
+
+    // Decides from what is known now; when a name has to be looked up first, the decision is
+    // taken again once its addresses are in, and other connections go on meanwhile.
+    void decideTrust() {
+        const TrustedAddressBook& book = session_.server.addressBook();
+        auto known = [this, &book](const std::string& host) -> std::optional<std::vector<uint32_t>> {
+            if (auto it = lookedUp_.find(host); it != lookedUp_.end()) return it->second;
+            return book.addressesOf(host);
+        };
+        std::optional<uint32_t> remote;
+        if (session_.addressCheck) {
+            // A connection whose address cannot be read is from nowhere we trust.
+            remote = remoteAddress_.value_or(0xFFFFFFFFu);
+        }
+        const TrustDecision decision = net::decideTrust(clients_, query_, known, remote);
+        if (decision.lookUp && !lookedUp_.count(*decision.lookUp)) {
+            if (startLookup(*decision.lookUp)) return;
+            lookedUp_[*decision.lookUp] = {};
+            decideTrust();
+            return;
+        }
+        if (decision.client) {
+            matchedClient_ = *decision.client;
+        } else {
+            reply_.result = kResultUntrustedClient;
+            reply_.flags |= kReplyFlagUntrustedClient;
+        }
+        clients_ = TrustedClientList();
+        sendReply();
+    }
+
+    bool startLookup(const std::string& host) {
+        std::weak_ptr<Server::Session> session = session_.self;
+        std::weak_ptr<Receiver> receiver = shared_from_this();
+        return session_.server.lookups().start(
+            host, [session, receiver, host](std::vector<uint32_t> addresses) {
+                // Runs on the lookup's thread: hand the result to the server thread.
+                if (std::shared_ptr<Server::Session> s = session.lock()) {
+                    asio::post(s->io, [receiver, host, addresses = std::move(addresses)]() mutable {
+                        if (std::shared_ptr<Receiver> r = receiver.lock())
+                            r->onLookedUp(host, std::move(addresses));
+                    });
+                }
+            });
+    }
+
+    void onLookedUp(const std::string& host, std::vector<uint32_t> addresses) {
+        if (closed_) return;
+        lookedUp_[host] = std::move(addresses);
+        try {
+            decideTrust();
+        } catch (...) {
+            close();
+        }
+    }
+
+    // Steps 5 and 6: the reply's length and its bytes as two writes.
+    void sendReply() {
         buffer_ = encodeObject(reply_);
         replySize_ = static_cast<int32_t>(buffer_.size());
+        storeInt32(replySizeBytes_, replySize_);
+        transfer(true, replySizeBytes_, 4, [this] {
+            transfer(true, buffer_.data(), buffer_.size(), [this] { onReplySent(); });
+        });
     }
 
     // An empty body delivers the new object as it is.
@@ -272,6 +335,11 @@ private:
     size_t counted_ = 0;  // of buffer_, in session_.bufferedBytes
     int32_t expected_ = kExpectNothing;
     TrustedClient matchedClient_;
+    std::optional<uint32_t> remoteAddress_;
+    // While the trust decision waits for a lookup: the clients it decides on, and the names
+    // looked up for this connection.
+    TrustedClientList clients_;
+    std::map<std::string, std::vector<uint32_t>> lookedUp_;
     ReplyInfo reply_;
     int32_t replySize_ = 0;
     char replySizeBytes_[4] = {};
@@ -321,7 +389,10 @@ void Server::Session::stopAll() {
 }
 
 Server::Server(AppConfig& config, ServerSettings settings)
-    : config_(config), settings_(std::move(settings)) {}
+    : config_(config),
+      settings_(std::move(settings)),
+      addressBook_(settings_.resolver, settings_.addressRefresh),
+      lookups_(settings_.resolver, settings_.maxLookups) {}
 
 std::function<bool()> Server::shuttingDownCheck() const {
     return [flag = shuttingDown_] { return flag->load(); };
@@ -346,6 +417,7 @@ void Server::joinIfEnded() {
 
 bool Server::start() {
     // Read here, on the user-interface thread, which is the only one that touches the options.
+    addressCheck_.store(config_.getBool(kOptTrustedClientAddressCheck, true));
     return start(configuredPort());
 }
 
@@ -356,11 +428,15 @@ bool Server::start(uint16_t port) {
     joinIfEnded();
     if (running_.load()) return false;
 
+    const bool addressCheck = addressCheck_.load();
+    // Looked up again at every start: after the options are saved the list may hold new hosts.
+    addressBook_.refresh(config_.trustedClientsCopy());
     {
         std::lock_guard<std::mutex> lock(stateMutex_);
         listenOutcome_ = ListenOutcome::Pending;
     }
-    session_ = std::make_shared<Session>(*this, port);
+    session_ = std::make_shared<Session>(*this, port, addressCheck);
+    session_->self = session_;
     running_.store(true);
     thread_ = std::thread([this, session = session_] { run(session); });
 

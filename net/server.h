@@ -18,8 +18,10 @@
 #include <thread>
 
 #include "net/codec.h"
+#include "net/host_lookups.h"
 #include "net/notify.h"
 #include "net/trust.h"
+#include "net/trusted_address_book.h"
 #include "persist/config/app_config.h"
 #include "persist/config/trusted_client.h"
 
@@ -44,7 +46,13 @@ struct ServerSettings {
     int32_t maxPayloadBytes = kMaxPayloadBytes;
     // What all connections together may hold of bodies not yet decoded.
     size_t maxBufferedBytes = cmn::archive::wire::kMaxBufferedBytes;
-    HostResolver resolver = resolveIPv4;
+    // Looks host names up: the trusted clients' hosts ahead of time, a peer's claimed name when
+    // it is needed. Never called on the server thread.
+    HostAddressResolver resolver = resolveAllIPv4;
+    // How often the trusted clients' hosts are looked up again while the server runs.
+    std::chrono::milliseconds addressRefresh = std::chrono::minutes(5);
+    // Names looked up at the same time for peers; a peer beyond this is not trusted.
+    size_t maxLookups = 16;
 };
 
 template <class Object>
@@ -109,6 +117,8 @@ public:
 
     // Used by the server thread's connections.
     const AppConfig& config() const { return config_; }
+    const TrustedAddressBook& addressBook() const { return addressBook_; }
+    HostLookups& lookups() { return lookups_; }
     void deliver(const TrustedClient& client, boost::shared_ptr<cb::Record> record);
     void deliver(const TrustedClient& client, std::shared_ptr<cb::RecordList> list);
     void deliver(const TrustedClient& client, std::shared_ptr<cb::History> history);
@@ -128,11 +138,16 @@ private:
 
     AppConfig& config_;
     const ServerSettings settings_;
+    TrustedAddressBook addressBook_;
+    HostLookups lookups_;
 
     // Shared with sender threads and polled by the user-interface thread.
     std::atomic<bool> running_{false};
     const std::shared_ptr<std::atomic<bool>> shuttingDown_ = std::make_shared<std::atomic<bool>>(false);
     std::atomic<uint16_t> listeningPort_{0};
+    // Whether trusted clients must connect from their host's addresses (option 52), as start()
+    // last read it; on until then.
+    std::atomic<bool> addressCheck_{true};
 
     // The thread's lifecycle: never held while another lock is taken.
     mutable std::mutex stateMutex_;

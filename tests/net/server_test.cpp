@@ -64,13 +64,17 @@ std::string handshakeAndQuery(net::BlockingSocket& socket, const std::string& qu
     return zlibDecompress(readBytes(socket, static_cast<size_t>(length)));
 }
 
-std::optional<uint32_t> noResolver(const std::string&) { return std::nullopt; }
+// This computer's name is where the test's peers connect from; no other name resolves.
+std::vector<uint32_t> loopbackResolver(const std::string& host) {
+    if (host == net::localHostName()) return {0x7F000001};
+    return {};
+}
 
 net::ServerSettings loopbackSettings(std::chrono::milliseconds ioTimeout = 10s) {
     net::ServerSettings settings;
     settings.bindAddress = "127.0.0.1";
     settings.ioTimeout = ioTimeout;
-    settings.resolver = noResolver;
+    settings.resolver = loopbackResolver;
     return settings;
 }
 

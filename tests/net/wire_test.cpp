@@ -92,7 +92,10 @@ TEST(Wire, WhatTheReceiverWrites) {
     config.setTrustedClients(clients);
     net::ServerSettings settings;
     settings.bindAddress = "127.0.0.1";
-    settings.resolver = [](const std::string&) { return std::nullopt; };
+    // The peer connects from loopback.
+    settings.resolver = [](const std::string& host) {
+        return host == "pc9" ? std::vector<uint32_t>{0x7F000001} : std::vector<uint32_t>{};
+    };
     net::Server server(config, settings);
     auto target = std::make_shared<RecordingTarget>();
     server.setNotifyTarget(target);
