@@ -38,6 +38,6 @@ TEST_P(TopLevelWindows, NameTheProgramOfEachWindow) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(WithAndWithoutManager, TopLevelWindows, testing::Bool());
+INSTANTIATE_TEST_SUITE_P(WithAndWithoutManager, TopLevelWindows, testing::Values(false, true));
 
 }  // namespace
