@@ -228,7 +228,10 @@ TEST_F(Daemon, WhatProgramsCopyIsOnDiskWithTheRightItems) {
     if (!x11test::findProgram("xsel").empty()) {
         copyWith({"xsel", "--clipboard", "--input", "--nodetach"}, "from xsel");
         auto fromXsel = waitForSavedRecords(1);
-        ASSERT_TRUE(fromXsel && fromXsel->findFirst<cb::TextItem>());
+        ASSERT_TRUE(fromXsel && fromXsel->findFirst<cb::TextItem>())
+            << "saved records: " << savedCount() << "; the clipboard holds: "
+            << pasteWithXclip("UTF8_STRING").value_or("(nothing)")
+            << "; the daemon said: " << x11test::TempDir::read(dir_.path() + "/daemon.out");
         EXPECT_EQ(fromXsel->findFirst<cb::TextItem>()->text(), u"from xsel");
     }
     const size_t before = savedCount();
