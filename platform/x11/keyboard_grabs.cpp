@@ -4,6 +4,8 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
+
 #include "platform/x11/key_injector.h"
 
 namespace platform::x11 {
@@ -45,6 +47,31 @@ bool isModifierKey(uint32_t vk) {
 bool isHeldModifier(uint32_t vk) { return isModifierKey(vk) && vk != VK_LSHIFT && vk != VK_RSHIFT; }
 
 KeySym keysymOf(Display* d, unsigned keycode) { return XkbKeycodeToKeysym(d, static_cast<KeyCode>(keycode), 0, 0); }
+
+// Collects the serials of the requests that fail while it lives, and hands every error on to
+// the handler that was there before (the connection counts them). Xlib's error handler is one
+// for the process; everything here runs on the one thread that uses Xlib.
+class ErrorTrap {
+public:
+    explicit ErrorTrap(std::vector<unsigned long>& failed) {
+        sink_ = &failed;
+        previous_ = XSetErrorHandler(&ErrorTrap::onError);
+    }
+    ~ErrorTrap() {
+        XSetErrorHandler(previous_);
+        sink_ = nullptr;
+    }
+    ErrorTrap(const ErrorTrap&) = delete;
+    ErrorTrap& operator=(const ErrorTrap&) = delete;
+
+private:
+    static int onError(Display* d, XErrorEvent* e) {
+        if (sink_) sink_->push_back(e->serial);
+        return previous_ ? previous_(d, e) : 0;
+    }
+    static inline std::vector<unsigned long>* sink_ = nullptr;
+    static inline XErrorHandler previous_ = nullptr;
+};
 
 }  // namespace
 
@@ -131,8 +158,10 @@ void KeyboardGrabs::setKeys(std::span<const KeyChord> keys) {
             if (!wantedSet.count(old)) ungrab(old);
         const std::set<KeyChord> had(keys_.begin(), keys_.end());
         keys_ = std::move(wanted);
+        std::vector<KeyChord> added;
         for (const KeyChord& chord : keys_)
-            if (!had.count(chord) || refused_.count(chord)) grab(chord);
+            if (!had.count(chord) || refused_.count(chord)) added.push_back(chord);
+        grab(added);
         reportRefused();
         connection_.flush();
     } else {
@@ -147,8 +176,12 @@ bool KeyboardGrabs::install(KeyboardHookProc proc) {
     if (xkbEventBase_ < 0 || connection_.lost() || !proc) return false;
     Display* d = connection_.display();
     armedSerial_ = NextRequest(d);
-    XkbStateRec state;
-    if (XkbGetState(d, XkbUseCoreKbd, &state) == Success) modifiers_ = state.mods;
+    // Afterwards the state notifications keep the modifiers up to date, hook or not.
+    if (!modifiersKnown_) {
+        XkbStateRec state;
+        if (XkbGetState(d, XkbUseCoreKbd, &state) == Success) modifiers_ = state.mods;
+        modifiersKnown_ = true;
+    }
     proc_ = std::move(proc);
     grabAll();
     reportRefused();
@@ -170,28 +203,43 @@ void KeyboardGrabs::remove() {
     connection_.flush();
 }
 
-void KeyboardGrabs::grabAll() {
-    for (const KeyChord& chord : keys_) grab(chord);
-}
+void KeyboardGrabs::grabAll() { grab(keys_); }
 
-void KeyboardGrabs::grab(const KeyChord& chord) {
+void KeyboardGrabs::grab(const std::vector<KeyChord>& chords) {
+    if (chords.empty()) return;
     Display* d = connection_.display();
-    const KeySym sym = keysymForVirtualKey(chord.vk);
-    const KeyCode code = sym == NoSymbol ? 0 : XKeysymToKeycode(d, sym);
-    const std::vector<unsigned> masks = variants(chord);
-    if (code == 0 || masks.empty()) {
-        refused_.insert(chord);
-        return;
+    struct Sent {
+        KeyChord chord;
+        unsigned long first, end;  // the serials of its requests
+    };
+    std::vector<Sent> sent;
+    for (const KeyChord& chord : chords) {
+        const KeySym sym = keysymForVirtualKey(chord.vk);
+        const KeyCode code = sym == NoSymbol ? 0 : XKeysymToKeycode(d, sym);
+        const std::vector<unsigned> masks = variants(chord);
+        if (code == 0 || masks.empty()) {
+            refused_.insert(chord);
+            continue;
+        }
+        const unsigned long first = NextRequest(d);
+        for (unsigned mask : masks)
+            XGrabKey(d, code, mask, DefaultRootWindow(d), False, GrabModeAsync, GrabModeSync);
+        sent.push_back({chord, first, NextRequest(d)});
+        grabbed_[chord] = {code, masks};
     }
-    // Errors come back later; a round trip before and after tells this chord's own.
-    XSync(d, False);
-    const uint64_t errorsBefore = connection_.errorCount();
-    for (unsigned mask : masks)
-        XGrabKey(d, code, mask, DefaultRootWindow(d), False, GrabModeAsync, GrabModeSync);
-    XSync(d, False);
-    grabbed_[chord] = {code, masks};
-    if (connection_.errorCount() != errorsBefore) refused_.insert(chord);
-    else refused_.erase(chord);
+    // Errors come back later, by the serial of the request that failed: one round trip tells
+    // which chords another program holds.
+    std::vector<unsigned long> failed;
+    {
+        ErrorTrap trap(failed);
+        XSync(d, False);
+    }
+    for (const Sent& s : sent) {
+        const bool refused = std::any_of(failed.begin(), failed.end(),
+                                         [&](unsigned long serial) { return serial >= s.first && serial < s.end; });
+        if (refused) refused_.insert(s.chord);
+        else refused_.erase(s.chord);
+    }
 }
 
 void KeyboardGrabs::ungrab(const KeyChord& chord) {

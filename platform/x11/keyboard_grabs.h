@@ -71,7 +71,8 @@ private:
     void onKey(const _XEvent& event);
     void onModifierState(const _XEvent& event);
     intptr_t call(uint32_t message, uint32_t vk, unsigned keycode, unsigned long time, unsigned state);
-    void grab(const KeyChord& chord);
+    // Grabs the chords with one round trip to the server, noting which ones it refused.
+    void grab(const std::vector<KeyChord>& chords);
     void ungrab(const KeyChord& chord);
     void grabAll();
     // The modifier masks of one chord, with each combination of lock modifiers; empty when the
@@ -90,7 +91,8 @@ private:
     // The first request sent after the grabs were set: older events are not ours to act on.
     unsigned long armedSerial_ = 0;
     unsigned activeKeycode_ = 0;  // the key whose press activated the grab in force; 0 for none
-    unsigned modifiers_ = 0;  // the effective modifiers as the last state notification left them
+    unsigned modifiers_ = 0;
+    bool modifiersKnown_ = false;  // the effective modifiers as the last state notification left them
     std::optional<unsigned> eventState_;
     std::function<void(const KeyChord&)> onRefused_;
 };
