@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <algorithm>
+
 #include "ui/common/window_class.h"
 #include "ui/icons/icons.h"
 
@@ -217,6 +219,13 @@ void MainFrame::refreshRecordingState() {
 
 void MainFrame::setFloatingWindowVisible(bool visible) { action(CommandId::FloatingWindow)->setChecked(visible); }
 
+int MainFrame::splitterPosition() const {
+    if (!splitterPlaced_)
+        return -1;
+    const QList<int> sizes = splitter_->sizes();
+    return sizes.isEmpty() ? -1 : sizes.front();
+}
+
 void MainFrame::refreshMainWindowCheck() { action(CommandId::MainWindow)->setChecked(shownOnScreen()); }
 
 bool MainFrame::shownOnScreen() const { return isVisible() && !isMinimized(); }
@@ -237,13 +246,18 @@ void MainFrame::showInFront() {
 void MainFrame::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!splitterPlaced_) {
-        // The bar at a quarter of the width, once the window has its size.
+        // Where the user left the bar, else at a quarter of the width, once the window has its
+        // size; both panes keep some room.
         const int width = splitter_->width();
-        splitter_->setSizes({width / 4, width - width / 4});
+        int position = initialSplitterPosition_ >= 0 ? initialSplitterPosition_ : width / 4;
+        const int room = std::min(40, width / 2);
+        position = std::clamp(position, room, width - room);
+        splitter_->setSizes({position, width - position});
         splitterPlaced_ = true;
     }
     refreshRecordingState();
     refreshMainWindowCheck();
+    emit shown();
 }
 
 void MainFrame::hideEvent(QHideEvent* event) {

@@ -44,6 +44,12 @@ public:
     // Check mark of the Floating Window command.
     void setFloatingWindowVisible(bool visible);
 
+    // Where the bar between the panes stands: the history pane's width. -1 until the window was
+    // first shown (the bar has no place before it has a size).
+    int splitterPosition() const;
+    // Where the bar goes when the window is first shown; without it, a quarter of the width.
+    void setInitialSplitterPosition(int position) { initialSplitterPosition_ = position; }
+
     // Visible (and not minimized): minimize, which hides it. Hidden: show it normally, in front.
     void toggleVisible();
     void showInFront();
@@ -58,6 +64,8 @@ signals:
     void helpIndexRequested();
     // The window was closed (close box, Alt+F4, Exit): the program ends.
     void closed();
+    // The window came on the screen (it shows the selected record from then on).
+    void shown();
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -80,4 +88,5 @@ private:
     QSplitter* splitter_ = nullptr;
     QMenu trayMenu_;
     bool splitterPlaced_ = false;
+    int initialSplitterPosition_ = -1;
 };

@@ -282,9 +282,9 @@ void ResidentProgram::shutdown() {
         p.netWorker->waitIdle();
     }
     if (p.session) {
+        if (!p.session->saveConfig()) log_ << settings_.name << ": the configuration could not be saved.\n";
         if (p.session->config().getBool(kOptSaveRecords, true) && !p.saver->saveAndWait())
             log_ << settings_.name << ": the history could not be saved.\n";
-        if (!p.session->saveConfig()) log_ << settings_.name << ": the configuration could not be saved.\n";
     }
     // The data folder is free once its files are written.
     p.displayLock.reset();
@@ -394,9 +394,22 @@ void ResidentProgram::answer(const ControlRequest& request, std::function<void(C
     }).detach();
 }
 
+void ResidentProgram::receiverSettingsChanged() {
+    if (!running_) return;
+    parts_->receivePort = -1;  // a running receiver is started again
+    configChanged();
+}
+
+std::function<bool()> ResidentProgram::shuttingDownCheck() const {
+    if (!parts_ || !parts_->server) return [] { return false; };
+    return parts_->server->shuttingDownCheck();
+}
+
 void ResidentProgram::configChanged() {
     if (!running_) return;
     Parts& p = *parts_;
+    p.engine->updateHookKeys();
+    p.server->readOptions();
     const bool wanted = p.session->config().getBool(kOptReceiveEnabled, false);
     const int port = p.server->configuredPort();
     if (wanted == p.receiveWanted && (!wanted || port == p.receivePort)) return;

@@ -100,8 +100,13 @@ public:
     ClipboardEngine& engine();
     DesktopBackend& desktop();
     // Tells the program the configuration was changed: receiving follows option 17 and its
-    // port, without waiting for the network.
+    // port, without waiting for the network, and the shortcuts are grabbed again.
     void configChanged();
+    // The receiving settings were written (trusted clients, their address check): a running
+    // receiver starts again with them.
+    void receiverSettingsChanged();
+    // Whether the program is ending, for transfers started by hand; valid after the program.
+    std::function<bool()> shuttingDownCheck() const;
     // Tells the program the history was changed: saved a moment later.
     void historyChanged();
     // Waits for a save under way and writes the history now, on this thread; false when it

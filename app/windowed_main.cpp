@@ -8,14 +8,8 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QCursor>
-#include <QDesktopServices>
-#include <QDir>
-#include <QFileInfo>
-#include <QLabel>
 #include <QSessionManager>
 #include <QSocketNotifier>
-#include <QUrl>
 
 #include <chrono>
 #include <cstdlib>
@@ -24,7 +18,7 @@
 #include <thread>
 
 #include "app/data_folder_lock.h"
-#include "app/main_frame.h"
+#include "app/main_windows.h"
 #include "app/qt_event_loop.h"
 #include "app/resident_program.h"
 #include "app/tray_icon.h"
@@ -34,6 +28,7 @@
 #include "persist/files/config_file.h"
 #include "persist/files/data_folder.h"
 #include "ui/common/modal_guard.h"
+#include "ui/dialogs/first_run_dlg.h"
 
 extern char** environ;
 
@@ -90,15 +85,6 @@ bool hasDisplay() {
     return false;
 }
 
-// The documentation installed with the program; the source tree's when run from a build.
-QUrl helpIndex() {
-    const QString installed =
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("../share/doc/quillet/README.md"));
-    if (QFileInfo::exists(installed))
-        return QUrl::fromLocalFile(QDir::cleanPath(installed));
-    return QUrl::fromLocalFile(QStringLiteral(QUILLET_SOURCE_README));
-}
-
 // SIGTERM, SIGINT and SIGHUP end the program as its Exit command does: the handler only wakes
 // the event loop, which leaves, and the state is saved on the way out.
 class SignalWatch {
@@ -149,38 +135,20 @@ private:
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
-class CoreRecording : public RecordingSwitch {
-public:
-    explicit CoreRecording(ResidentProgram& core) : core_(core) {}
-    bool recording() const override { return core_.config().getBool(kOptRecording, true); }
-    void setRecording(bool on) override { on ? core_.start() : core_.pause(); }
-
-private:
-    ResidentProgram& core_;
-};
-
-// Stands in the main window's panes until the history and the record viewer take them.
-QWidget* pane(const QString& name) {
-    auto* label = new QLabel;
-    label->setAccessibleName(name);
-    label->setFrameShape(QFrame::StyledPanel);
-    return label;
-}
-
-// Writes what the program keeps between runs, as it does at exit, while the desktop asks
-// whether the session may end.
-void saveState(ResidentProgram& core) {
+// Writes what the program keeps between runs, in the order of the exit, while the desktop asks
+// whether the session may end: the windows' state, the configuration, the history.
+void saveState(MainWindows& windows, ResidentProgram& core) {
+    windows.storeState();
     core.saveConfig();
     if (core.config().getBool(kOptSaveRecords, true))
-        core.saveHistoryNow();
+        core.saveHistoryNow();  // the session manager waits for it
 }
 
+// No configuration file was found: the first start. Asked before anything else shows, so the
+// dialog stands alone in the middle of the screen.
 void askFirstRunQuestion(ModalGuard& guard, ResidentProgram& core) {
-    const std::optional<QMessageBox::StandardButton> answer =
-        guard.messageBox(QStringLiteral("Automatically check for new version?"), QStringLiteral("Quillet"),
-                         QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-    if (answer)
-        core.config().setBool(kOptCheckForNewVersion, *answer == QMessageBox::Yes);
+    FirstRunDlg dialog(core.config(), nullptr);
+    guard.runModal(dialog);
 }
 
 int runResident(QApplication& application, const std::filesystem::path& folder) {
@@ -190,13 +158,12 @@ int runResident(QApplication& application, const std::filesystem::path& folder) 
     ResidentProgram core(loop, settings, std::cerr);
 
     ModalGuard guard;
-    CoreRecording recording(core);
-    MainFrame* frame = nullptr;
     TrayIcon* tray = nullptr;
+    MainWindows* windows = nullptr;
     core.setHooks({.recordCaptured = [&](const cb::RecordPtr&) { if (tray) tray->startAnimation(); },
                    .recordsReceived = [&] { if (tray) tray->startAnimation(); },
                    .historyChanged = {},
-                   .activationRequested = [&] { if (frame) frame->showInFront(); },
+                   .activationRequested = [&] { if (windows) windows->mainFrame().showInFront(); },
                    .ended = [] { QCoreApplication::quit(); }});
 
     switch (core.startUp()) {
@@ -215,30 +182,32 @@ int runResident(QApplication& application, const std::filesystem::path& folder) 
     tray = &trayIcon;
     trayIcon.show();
 
-    MainFrame mainFrame(recording, pane(QStringLiteral("History")), pane(QStringLiteral("Record viewer")));
-    frame = &mainFrame;
-    guard.setMainWindow(&mainFrame);
-    QObject::connect(&mainFrame, &MainFrame::closed, &application, &QCoreApplication::quit, Qt::QueuedConnection);
-    QObject::connect(&mainFrame, &MainFrame::helpIndexRequested, [] { QDesktopServices::openUrl(helpIndex()); });
-    QObject::connect(&mainFrame, &MainFrame::aboutRequested, [&] {
-        guard.messageBox(QStringLiteral("Quillet %1").arg(QStringLiteral(QUILLET_VERSION)),
-                         QStringLiteral("About Quillet"), QMessageBox::Information);
+    // The main window, its dialogs and the tray's right click.
+    MainWindows mainWindows(core, loop, guard, trayIcon);
+    windows = &mainWindows;
+    mainWindows.startVersionCheck();
+
+    // The tray's left click: an open dialog or the new version first, then the menu window at
+    // the pointer.
+    QObject::connect(&trayIcon, &TrayIcon::leftClicked, [&] {
+        if (mainWindows.answerTrayPress())
+            return;
     });
-    QObject::connect(&application, &QGuiApplication::commitDataRequest, [&](QSessionManager&) { saveState(core); });
-    QObject::connect(&trayIcon, &TrayIcon::leftClicked, [&] { guard.bringToFront(); });
-    QObject::connect(&trayIcon, &TrayIcon::rightClicked, [&] {
-        if (!guard.bringToFront())
-            guard.popupMenu(mainFrame.trayMenu(), QCursor::pos());
-    });
+    // View > Floating Window shows or hides the floating window.
+    QObject::connect(&mainWindows.mainFrame(), &MainFrame::floatingWindowRequested, [] {});
+
+    QObject::connect(&application, &QGuiApplication::commitDataRequest,
+                     [&](QSessionManager&) { saveState(mainWindows, core); });
     // Without a tray the program would be invisible: its main window shows instead.
     if (!TrayIcon::desktopHasTray())
-        mainFrame.showInFront();
+        mainWindows.mainFrame().showInFront();
 
     const int status = application.exec();
     tray = nullptr;
-    frame = nullptr;
+    windows = nullptr;
     trayIcon.hide();
-    core.shutdown();  // saves the configuration, and the history when that is on
+    mainWindows.storeState();
+    core.shutdown();  // writes the configuration, and the history when that is on
     return status;
 }
 

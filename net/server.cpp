@@ -416,9 +416,13 @@ void Server::joinIfEnded() {
 }
 
 bool Server::start() {
+    readOptions();
+    return start(configuredPort());
+}
+
+void Server::readOptions() {
     // Read here, on the user-interface thread, which is the only one that touches the options.
     addressCheck_.store(config_.getBool(kOptTrustedClientAddressCheck, true));
-    return start(configuredPort());
 }
 
 uint16_t Server::configuredPort() const { return config_.getPort(kOptServerPort, kDefaultPort); }

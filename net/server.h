@@ -83,6 +83,9 @@ public:
     bool start(uint16_t port);
     // The port of option 22 (the default port when it is not set).
     uint16_t configuredPort() const;
+    // Reads the options the next start(port) takes besides the port (the trusted clients'
+    // address check). start() reads them itself.
+    void readOptions();
     // Closes the listener and every connection in progress, and waits up to 100 s for the
     // thread to end. True when it has ended (or was not running).
     bool stop();

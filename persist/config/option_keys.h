@@ -41,6 +41,9 @@ enum ConfigOption : int {
     // Whether a trusted client must also connect from an address its host name resolves to;
     // not set by the defaults and read as on, so configurations without it keep the check.
     kOptTrustedClientAddressCheck = 52,  // bool
+    // Where the user left the bar between the main window's history and record viewer: the
+    // history's width in pixels. Not set: a quarter of the window's width.
+    kOptMainSplitterPosition = 53,  // integer
 };
 
 // Each item type has two bool options keyed by its typeId (1000 to 1012): whether the format is
