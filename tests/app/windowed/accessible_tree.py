@@ -1,5 +1,5 @@
 """Prints the accessibility tree of one application as JSON lines: {"path", "role", "name",
-"states"}. Run with /usr/bin/python3 in the environment of the desktop whose accessibility bus
+"states", "box"}, the box being the node's screen rectangle [x, y, width, height] or null. Run with /usr/bin/python3 in the environment of the desktop whose accessibility bus
 it reads."""
 
 import json
@@ -8,13 +8,22 @@ import sys
 import pyatspi
 
 
+def box(node):
+    try:
+        extents = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        return [extents.x, extents.y, extents.width, extents.height]
+    except Exception:  # not a component
+        return None
+
+
 def walk(node, path, out, depth):
     if node is None or depth > 12:
         return
     try:
         states = node.getState()
         state_names = [pyatspi.stateToString(s) for s in states.getStates()]
-        out.append({"path": path, "role": node.getRoleName(), "name": node.name, "states": state_names})
+        out.append({"path": path, "role": node.getRoleName(), "name": node.name, "states": state_names,
+                    "box": box(node)})
         for index in range(node.childCount):
             walk(node.getChildAtIndex(index), path + [index], out, depth + 1)
     except Exception:  # a node that went away meanwhile
