@@ -123,8 +123,10 @@ MainWindows::MainWindows(ResidentProgram& core, platform::EventLoop& loop, Modal
     connect(frame_.get(), &MainFrame::shown, this, &MainWindows::showSelectedRecord);
     connect(frame_.get(), &MainFrame::listCommand, this,
             [this](CommandId id) { history_->executeCommand(static_cast<int>(id)); });
-    connect(frame_.get(), &MainFrame::optionsRequested, this, [this] { dialogs_->options(); });
-    connect(frame_.get(), &MainFrame::aboutRequested, this, [this] { dialogs_->about(); });
+    // Queued: chosen in the tray menu, they come while the menu still counts as the open modal
+    // window, which would refuse them.
+    connect(frame_.get(), &MainFrame::optionsRequested, this, [this] { dialogs_->options(); }, Qt::QueuedConnection);
+    connect(frame_.get(), &MainFrame::aboutRequested, this, [this] { dialogs_->about(); }, Qt::QueuedConnection);
     connect(frame_.get(), &MainFrame::helpIndexRequested, this, [] { QDesktopServices::openUrl(helpIndex()); });
     connect(frame_.get(), &MainFrame::closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     connect(&tray_, &TrayIcon::rightClicked, this, [this] {

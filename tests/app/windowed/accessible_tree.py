@@ -1,5 +1,6 @@
 """Prints the accessibility tree of one application as JSON lines: {"path", "role", "name",
-"states", "box"}, the box being the node's screen rectangle [x, y, width, height] or null. Run with /usr/bin/python3 in the environment of the desktop whose accessibility bus
+"states", "box", "text"}, the box being the node's screen rectangle [x, y, width, height] or null,
+the text a text node holds (its first 1000 characters) or null. Run with /usr/bin/python3 in the environment of the desktop whose accessibility bus
 it reads."""
 
 import json
@@ -16,6 +17,15 @@ def box(node):
         return None
 
 
+def text(node):
+    if node.getRoleName() != "text":
+        return None
+    try:
+        return node.queryText().getText(0, -1)[:1000]
+    except Exception:  # no text interface
+        return None
+
+
 def walk(node, path, out, depth):
     if node is None or depth > 12:
         return
@@ -23,7 +33,7 @@ def walk(node, path, out, depth):
         states = node.getState()
         state_names = [pyatspi.stateToString(s) for s in states.getStates()]
         out.append({"path": path, "role": node.getRoleName(), "name": node.name, "states": state_names,
-                    "box": box(node)})
+                    "box": box(node), "text": text(node)})
         for index in range(node.childCount):
             walk(node.getChildAtIndex(index), path + [index], out, depth + 1)
     except Exception:  # a node that went away meanwhile

@@ -84,6 +84,18 @@ class Program:
     def main_visible(self):
         return bool(self.desktop.visible_windows("quillet-main"))
 
+    def show_main(self):
+        """Shows the main window as a second start does, and waits until its rows are read."""
+        self.desktop.run([QUILLET, "--data-dir", self.folder], check=False)
+        wait_for(self.main_visible, what="the main window")
+        return wait_for(lambda: (lambda n: n if list_tabs(n) else None)(self.accessible()),
+                        what="the main window's tabs")
+
+    def click(self, node, button=1):
+        x, y, width, height = node["box"]
+        self.desktop.run(["xdotool", "mousemove", str(x + min(20, width // 2)), str(y + height // 2),
+                          "click", str(button)])
+
     def wait_exit(self, timeout=15):
         return self.process.wait(timeout)
 
@@ -105,6 +117,49 @@ def menu_items(nodes, menu_name):
 
 def showing(node):
     return "invisible" not in node["states"] and "visible" in node["states"]
+
+
+def inside(nodes, name):
+    """The nodes below the first node called `name`."""
+    top = next((n for n in nodes if n["name"] == name), None)
+    if top is None:
+        return []
+    path = top["path"]
+    return [n for n in nodes if n["path"][:len(path)] == path and len(n["path"]) > len(path)]
+
+
+def list_tabs(nodes):
+    """The main window's list tabs, in their order."""
+    return [n for n in inside(nodes, "List tabs") if n["role"] == "page tab"]
+
+
+def tab_names(nodes):
+    return [n["name"] for n in list_tabs(nodes)]
+
+
+def shown_rows(nodes):
+    """The rows of the list the main window shows, top first."""
+    return [n for n in inside(nodes, "Clipboard history") if n["role"] == "list item" and showing(n)]
+
+
+def row_names(nodes):
+    return [n["name"] for n in shown_rows(nodes)]
+
+
+def shown_list(nodes):
+    """The name of the list whose rows the main window shows."""
+    history = next((n for n in nodes if n["name"] == "Clipboard history"), None)
+    if history is None:
+        return None
+    depth = len(history["path"]) + 1
+    lists = [n["name"] for n in inside(nodes, "Clipboard history")
+             if len(n["path"]) == depth and n["name"] != "List tabs" and showing(n)]
+    return lists[0] if lists else None
+
+
+def viewer_text(nodes):
+    texts = [n["text"] for n in inside(nodes, "Record viewer") if n["role"] == "text" and showing(n)]
+    return texts[0] if texts else None
 
 
 class WindowedProgramTest(unittest.TestCase):
@@ -192,17 +247,125 @@ class WindowedProgramTest(unittest.TestCase):
         program.desktop.key("Escape")
         self.assertEqual(toolbar_buttons(program.accessible()), ["Pause"])
 
-    def test_commands_without_selection_are_disabled(self):
+    def test_commands_follow_selection_and_record_count(self):
+        commands = ("Copy", "Paste", "Delete", "Multiple Paste", "Multiple Delete", "Paste All", "Delete All")
+
+        def enabled(program):
+            items = {n["name"]: n for n in menu_items(program.accessible(), "Edit")}
+            return {name for name in commands if "enabled" in items[name]["states"]}
+
+        # With no record nothing is selected; a single record is selected when the window shows.
+        for records, expected in ((0, set()),
+                                  (1, {"Copy", "Paste", "Delete", "Paste All", "Delete All"}),
+                                  (2, set(commands))):
+            with self.subTest(records=records):
+                program = Program(self)
+                for index in range(records):
+                    program.cli("add", "--text", "record %d" % index)
+                program.start()
+                program.wait_tray_item()
+                program.show_main()
+                wait_for(lambda: enabled(program) == expected, what="the enabled commands")
+                self.assertEqual(enabled(program), expected)
+                if records == 2:
+                    # A record deleted elsewhere (here the command line) changes them at once.
+                    program.cli("delete", "0", "1")
+                    wait_for(lambda: "Multiple Paste" not in enabled(program), what="Multiple Paste disabled")
+                    self.assertEqual(enabled(program), {"Copy", "Paste", "Delete", "Paste All", "Delete All"})
+                program.close()
+
+    def test_listening_list_cannot_be_removed_or_listened_to(self):
+        program = Program(self)
+        program.cli("add", "--text", "kept")
+        program.cli("new-list", "Notes")
+        program.start()
+        program.wait_tray_item()
+        nodes = program.show_main()
+        self.assertEqual(tab_names(nodes), ["[Main]", "Search", "Notes"])
+
+        def open_list_menu(caption):
+            tab = next(n for n in list_tabs(program.accessible()) if n["name"] == caption)
+            program.click(tab, button=3)
+            return wait_for(lambda: set(program.desktop.visible_windows("quillet")), what="the list menu")
+
+        # "&Remove" and "&Listen to Clipboard" are not offered for the listening list: their keys
+        # leave the menu open and the lists as they are.
+        menu = open_list_menu("[Main]")
+        for key in ("r", "l"):
+            program.desktop.key(key)
+            time.sleep(0.5)
+            self.assertTrue(menu & set(program.desktop.visible_windows("quillet")), key)
+        program.desktop.key("Escape")
+        wait_for(lambda: not menu & set(program.desktop.visible_windows("quillet")), what="the menu to close")
+        self.assertEqual(tab_names(program.accessible()), ["[Main]", "Search", "Notes"])
+        self.assertIn("Main", program.cli("lists").stdout)
+        # Another list offers it: the brackets move to that list's tab.
+        open_list_menu("Notes")
+        program.desktop.key("l")
+        wait_for(lambda: tab_names(program.accessible()) == ["Main", "Search", "[Notes]"],
+                 what="Notes to become the listening list")
+
+    def test_main_window_shows_the_history_and_follows_it(self):
+        program = Program(self)
+        program.cli("add", "--text", "first text")
+        program.cli("add", "--text", "second text")
+        program.start()
+        program.wait_tray_item()
+        nodes = program.show_main()
+        self.assertEqual(tab_names(nodes), ["[Main]", "Search"])
+        nodes = wait_for(lambda: (lambda n: n if row_names(n) else None)(program.accessible()), what="the rows")
+        self.assertEqual(row_names(nodes), ["second text", "first text"])
+        self.assertIn("selected", shown_rows(nodes)[0]["states"])
+        wait_for(lambda: viewer_text(program.accessible()) == "second text", what="the viewer")
+        # The record viewer follows the selection.
+        program.click(shown_rows(nodes)[1])
+        wait_for(lambda: viewer_text(program.accessible()) == "first text", what="the viewer to follow")
+        # A copy made in another program lands as the list's first row.
+        copier = program.desktop.start(["xclip", "-selection", "clipboard", "-quiet"], stdin=subprocess.PIPE)
+        copier.stdin.write(b"copied while the window shows")
+        copier.stdin.close()
+        wait_for(lambda: row_names(program.accessible())[:1] == ["copied while the window shows"],
+                 what="the copy's row")
+        self.assertEqual(row_names(program.accessible()), ["copied while the window shows", "second text",
+                                                           "first text"])
+        stop(copier)
+
+    def test_exit_keeps_the_main_window_tab(self):
         program = Program(self)
         program.start()
         program.wait_tray_item()
-        program.desktop.run([QUILLET, "--data-dir", program.folder], check=False)
-        wait_for(program.main_visible, what="the main window")
-        nodes = program.accessible()
-        items = {n["name"]: n for n in menu_items(nodes, "Edit")}
-        for name in ("Copy", "Paste", "Delete", "Multiple Paste", "Multiple Delete"):
-            self.assertNotIn("enabled", items[name]["states"], name)
+        nodes = program.show_main()
+        program.click(next(n for n in list_tabs(nodes) if n["name"] == "Search"))
+        wait_for(lambda: shown_list(program.accessible()) == "Search", what="the Search tab")
+        self.assertEqual(self._exit_through_tray(program), 0)
+        self.assertEqual(program.cli("config", "get", "14").stdout.strip(), "1")
+        # The next start shows that tab again.
+        program.start()
+        program.wait_tray_item()
+        self.assertEqual(shown_list(program.show_main()), "Search")
 
+    def test_options_from_the_tray_menu_and_a_second_request_brings_it_to_front(self):
+        program = Program(self)
+        program.start()
+        program.wait_tray_item()
+        program.show_main()
+        program.tray_call("ContextMenu")
+        wait_for(lambda: program.desktop.visible_windows("quillet-menu"), what="the tray menu")
+        program.desktop.key("o")  # &Options
+        wait_for(lambda: program.desktop.active_window_name() == "Options", what="the options dialog")
+        dialog = program.desktop.visible_windows("quillet-dialog")
+        self.assertEqual(len(dialog), 1)
+        # The user puts the dialog away, then clicks the tray icon (left or right): the dialog
+        # comes back in front, and neither the tray menu nor a second dialog opens.
+        for again in (lambda: program.tray_call("Activate"), lambda: program.tray_call("ContextMenu")):
+            program.desktop.run(["xdotool", "windowminimize", dialog[0]], check=False)
+            wait_for(lambda: not program.desktop.visible_windows("quillet-dialog"), what="the dialog minimized")
+            again()
+            wait_for(lambda: program.desktop.active_window_name() == "Options", what="the options dialog in front")
+            self.assertEqual(program.desktop.visible_windows("quillet-dialog"), dialog)
+            self.assertFalse(program.desktop.visible_windows("quillet-menu"))
+        program.desktop.key("Escape")
+        wait_for(lambda: not program.desktop.visible_windows("quillet-dialog"), what="the dialog to close")
     def test_second_modal_request_brings_the_first_to_front(self):
         program = Program(self)
         program.start()
