@@ -3,11 +3,13 @@ driven with xdotool and the tray's D-Bus interface and read back through the acc
 the tray and the data folder. Usage: windowed_test.py QUILLET TRAY_WATCHER [unittest args]."""
 
 import hashlib
+import http.server
 import json
 import os
 import signal
 import subprocess
 import sys
+import threading
 import time
 import unittest
 
@@ -29,13 +31,14 @@ def digest(path):
 class Program:
     """One desktop and the program on it, with its own data folder."""
 
-    def __init__(self, test, with_tray=True, config=None):
+    def __init__(self, test, with_tray=True, config=None, first_run=False):
         self.desktop = Desktop(WATCHER, with_tray=with_tray)
         test.addCleanup(self.close)
         self.folder = os.path.join(self.desktop.folder, "quillet-data")
         os.mkdir(self.folder)
         # A configuration file, so that no first-run question waits at start.
-        self.cli("config", "set", "36", "1")
+        if not first_run:
+            self.cli("config", "set", "36", "1")
         for key, value in (config or {}).items():
             self.cli("config", "set", str(key), value)
         self.process = None
@@ -458,6 +461,59 @@ class WindowedProgramTest(unittest.TestCase):
         program.start()
         windows = wait_for(lambda: program.desktop.visible_windows("quillet-main"), what="the main window")
         self.assertTrue(windows)
+
+    def test_first_start_asks_before_the_tray_icon_shows(self):
+        program = Program(self, first_run=True)
+        program.start()
+        dialog = wait_for(lambda: program.desktop.visible_windows("quillet-dialog"), what="the first-run question")
+        self.assertEqual(program.desktop.run(["xdotool", "getwindowname", dialog[0]]).stdout.strip(), "Quillet")
+        self.assertIsNone(read_line(program.desktop.tray.stdout, 0.3))
+        program.desktop.run(["xdotool", "windowactivate", "--sync", dialog[0]], check=False)
+        program.desktop.key("space")  # "Automatically check for new version?"
+        program.desktop.key("Return")
+        program.wait_tray_item()
+        self.assertEqual(self._exit_through_tray(program), 0)
+        self.assertEqual(program.cli("config", "get", "20").stdout.strip(), "1")
+
+    def test_newer_version_turns_the_tray_icon_and_its_click_opens_the_download(self):
+        requests = []
+        answer = threading.Event()
+
+        class VersionServer(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                requests.append(self.path)
+                answer.wait(30)
+                body = b"4000900 http://example.org/quillet-new"
+                self.send_response(200)
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
+            def log_message(self, *args):
+                pass
+
+        server = http.server.HTTPServer(("127.0.0.1", 0), VersionServer)
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+        self.addCleanup(server.server_close)
+        self.addCleanup(server.shutdown)
+        self.addCleanup(answer.set)
+
+        program = Program(self, config={20: "1", 50: "127.0.0.1", 51: str(server.server_address[1])})
+        program.start()
+        program.wait_tray_item()
+        wait_for(lambda: requests, what="the version check's request")
+        self.assertTrue(requests[0].startswith("/check_version.php?app=quillet&dev=1&cur_ver=4000803&os="),
+                        requests[0])
+        normal = program.tray_icon_pixels()
+        answer.set()
+        wait_for(lambda: program.tray_icon_pixels() != normal, what="the new-version icon")
+        program.tray_call("Activate")
+        wait_for(lambda: program.desktop.active_window_name() == "Quillet - New Version",
+                 what="the new version's dialog")
+        self.assertEqual(program.tray_icon_pixels(), normal)
+        self.assertFalse(program.desktop.visible_windows("quillet-menu"))
+        program.desktop.key("Escape")
+        wait_for(lambda: not program.desktop.visible_windows("quillet-dialog"), what="the dialog to close")
 
 
 if __name__ == "__main__":
