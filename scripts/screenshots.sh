@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Makes the README's screenshots again from the real program: the main window and the tray menu,
-# on a private Xvfb with openbox and a stand-in tray, with a few records in a fresh data folder.
-# Needs a debug build (cmake --preset debug && cmake --build build/debug). Writes
-# docs/screenshots/main-window.png and docs/screenshots/tray-menu.png.
+# Makes the README's screenshots again from the real program: the main window, the tray menu and
+# the Options dialog, on a private Xvfb with openbox and a stand-in tray, with a few records (texts
+# and a picture) in a fresh data folder. Needs a debug build (cmake --preset debug && cmake --build
+# build/debug). Writes docs/screenshots/main-window.png, tray-menu.png and options.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD:-build/debug}
@@ -38,10 +38,25 @@ for _ in $(seq 100); do grep -q ready "$work/tray" && break; sleep 0.05; done
 
 data=$work/data
 "$quillet" --data-dir "$data" config set 36 1 >/dev/null
+# The bar between the history and the record viewer where the rows' texts have room.
+"$quillet" --data-dir "$data" config set 53 300 >/dev/null
 for text in "Meeting notes: agenda for Thursday" "https://example.org/quillet" "git log --oneline -5" \
             "Dear Ana, thank you for the quick reply." "42 Elm Street, Springfield"; do
   "$quillet" --data-dir "$data" add --text "$text" >/dev/null
 done
+# A picture, the newest record: selected when the window opens, so the viewer shows it.
+/usr/bin/python3 - "$work/picture.png" <<'PY'
+import struct, sys, zlib
+width, height = 320, 200
+rows = b"".join(b"\0" + b"".join(bytes((40 + x * 200 // width, 90 + y * 120 // height, 200 - x * 120 // width))
+                                   for x in range(width)) for y in range(height))
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+with open(sys.argv[1], "wb") as out:
+    out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+              + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+PY
+"$quillet" --data-dir "$data" add --image "$work/picture.png" >/dev/null
 "$quillet" --data-dir "$data" &
 pids+=($!)
 for _ in $(seq 200); do grep -q "^registered" "$work/tray" && break; sleep 0.05; done
@@ -61,5 +76,13 @@ for _ in $(seq 100); do menu=$(xdotool search --onlyvisible --classname '^quille
 sleep 0.3
 [ -n "$menu" ] || { echo "The tray menu did not open." >&2; exit 1; }
 "$grab" "$menu" "$out/tray-menu.png"
+
+# Options, chosen in the tray menu: the General page.
+xdotool key o
+dialog=
+for _ in $(seq 100); do dialog=$(xdotool search --onlyvisible --classname '^quillet-dialog$' | head -n1) && [ -n "$dialog" ] && break; sleep 0.05; done
+[ -n "$dialog" ] || { echo "The Options dialog did not open." >&2; exit 1; }
+sleep 0.5
+"$grab" "$dialog" "$out/options.png"
 xdotool key Escape
-echo "Wrote $out/main-window.png and $out/tray-menu.png"
+echo "Wrote $out/main-window.png, $out/tray-menu.png and $out/options.png"
