@@ -333,6 +333,27 @@ class WindowedProgramTest(unittest.TestCase):
                                                            "first text"])
         stop(copier)
 
+    def test_delete_in_the_main_window_is_saved_without_waiting_for_exit(self):
+        program = Program(self)
+        program.cli("add", "--text", "older")
+        program.cli("add", "--text", "deleted in the window")
+        history = os.path.join(program.folder, "quillet_history")
+        program.start()
+        program.wait_tray_item()
+        nodes = program.show_main()
+        nodes = wait_for(lambda: (lambda n: n if row_names(n) else None)(program.accessible()), what="the rows")
+        self.assertEqual(row_names(nodes), ["deleted in the window", "older"])
+        saved = digest(history)
+        program.desktop.key("alt+e", "d")  # Edit > Delete, on the selected first row
+        wait_for(lambda: row_names(program.accessible()) == ["older"], what="the row to go")
+        wait_for(lambda: digest(history) != saved, timeout=20, what="the history to be saved")
+        # Killed, the program saves nothing more: the file holds what the window left.
+        program.process.kill()
+        program.process.wait(10)
+        records = program.cli("records", "0").stdout
+        self.assertIn("older", records)
+        self.assertNotIn("deleted in the window", records)
+
     def test_exit_keeps_the_main_window_tab(self):
         program = Program(self)
         program.start()
