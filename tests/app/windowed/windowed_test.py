@@ -483,6 +483,24 @@ class WindowedProgramTest(unittest.TestCase):
         windows = wait_for(lambda: program.desktop.visible_windows("quillet-main"), what="the main window")
         self.assertTrue(windows)
 
+    def test_program_to_exclude_is_picked_from_the_desktops_windows(self):
+        program = Program(self)
+        program.start()
+        program.wait_tray_item()
+        program.show_main()
+        program.desktop.key("alt+t", "o")  # Tools > Options
+        wait_for(lambda: program.desktop.active_window_name() == "Options", what="the options dialog")
+
+        def showing_node(role, name):
+            return next((n for n in program.accessible() if n["role"] == role and n["name"] == name
+                         and showing(n)), None)
+
+        program.click(wait_for(lambda: showing_node("page tab", "Advanced"), what="the Advanced tab"))
+        program.click(wait_for(lambda: showing_node("push button", "Add"), what="the Add button"))
+        wait_for(lambda: program.desktop.active_window_name() == "Select Application", what="the program list")
+        # The main window on the desktop is this program's own.
+        wait_for(lambda: showing_node("list item", os.path.realpath(QUILLET)), what="the program in the list")
+
     def test_first_start_asks_before_the_tray_icon_shows(self):
         program = Program(self, first_run=True)
         program.start()
