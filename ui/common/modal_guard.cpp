@@ -56,6 +56,7 @@ std::optional<QMessageBox::StandardButton> ModalGuard::messageBox(
 std::optional<QAction*> ModalGuard::popupMenu(QMenu& menu, const QPoint& globalPos) {
     if (bringToFront())
         return std::nullopt;
+    setWindowInstanceName(menu, "quillet-menu");
     OpenScope scope(open_, &menu);
     return menu.exec(globalPos);
 }

@@ -289,7 +289,7 @@ class WindowedProgramTest(unittest.TestCase):
         def open_list_menu(caption):
             tab = next(n for n in list_tabs(program.accessible()) if n["name"] == caption)
             program.click(tab, button=3)
-            return wait_for(lambda: set(program.desktop.visible_windows("quillet")), what="the list menu")
+            return wait_for(lambda: set(program.desktop.visible_windows("quillet-menu")), what="the list menu")
 
         # "&Remove" and "&Listen to Clipboard" are not offered for the listening list: their keys
         # leave the menu open and the lists as they are.
@@ -297,9 +297,9 @@ class WindowedProgramTest(unittest.TestCase):
         for key in ("r", "l"):
             program.desktop.key(key)
             time.sleep(0.5)
-            self.assertTrue(menu & set(program.desktop.visible_windows("quillet")), key)
+            self.assertTrue(menu & set(program.desktop.visible_windows("quillet-menu")), key)
         program.desktop.key("Escape")
-        wait_for(lambda: not menu & set(program.desktop.visible_windows("quillet")), what="the menu to close")
+        wait_for(lambda: not menu & set(program.desktop.visible_windows("quillet-menu")), what="the menu to close")
         self.assertEqual(tab_names(program.accessible()), ["[Main]", "Search", "Notes"])
         self.assertIn("Main", program.cli("lists").stdout)
         # Another list offers it: the brackets move to that list's tab.
