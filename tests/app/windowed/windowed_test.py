@@ -354,6 +354,29 @@ class WindowedProgramTest(unittest.TestCase):
         self.assertIn("older", records)
         self.assertNotIn("deleted in the window", records)
 
+    def test_paste_from_the_main_window_goes_to_the_program_used_before(self):
+        target_program = os.environ.get("QUILLET_TEXT_TARGET")
+        if not target_program:
+            self.skipTest("no text target program in this build")
+        program = Program(self)
+        program.cli("add", "--text", " and pasted")
+        program.start()
+        program.wait_tray_item()
+        target = program.desktop.start([target_program], stdout=subprocess.PIPE)
+        self.assertIsNotNone(read_line(target.stdout, 20), "the text target did not get the focus")
+
+        def target_text():
+            result = program.desktop.run(["/usr/bin/python3", os.path.join(HERE, "accessible_tree.py"),
+                                          os.path.basename(target_program)])
+            texts = [json.loads(line)["text"] for line in result.stdout.splitlines()]
+            return next((t for t in texts if t), None)
+
+        self.assertEqual(target_text(), "hello")
+        program.show_main()
+        wait_for(lambda: program.desktop.active_window_name() == "Quillet", what="the main window in front")
+        program.desktop.key("alt+e", "p")  # Edit > Paste, the selected first row
+        wait_for(lambda: target_text() == "hello and pasted", timeout=20, what="the paste in the other program")
+
     def test_exit_keeps_the_main_window_tab(self):
         program = Program(self)
         program.start()
