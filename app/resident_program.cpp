@@ -363,6 +363,12 @@ bool ResidentProgram::paste(cb::RecordPtr record, const cb::RecordList* list, bo
     return parts_->engine->pasteRecord(record, list);
 }
 
+bool ResidentProgram::showPopup(bool plainText) {
+    if (!hooks_.popupRequested) return false;
+    hooks_.popupRequested(plainText);
+    return true;
+}
+
 bool ResidentProgram::finishInBackground(BackgroundWork& work) {
     backgroundWork_ = std::move(work);
     return true;

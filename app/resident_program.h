@@ -60,6 +60,9 @@ struct ResidentHooks {
     // Another start of the program, or `quillet` without a command word, asked this one to come
     // forward: the windowed program shows its main window.
     std::function<void()> activationRequested;
+    // `quillet popup [--plain]`: open the popup at the caret. Left empty where there are no
+    // windows (the daemon), which the command then reports.
+    std::function<void(bool plainText)> popupRequested;
     // The program ended itself (the desktop went away) after saving: the shell leaves its loop.
     // Not called for a shutdown() the shell asked for.
     std::function<void()> ended;
@@ -127,6 +130,7 @@ public:
     void start() override;
     bool copy(cb::RecordPtr record, const cb::RecordList* list) override;
     bool paste(cb::RecordPtr record, const cb::RecordList* list, bool plain) override;
+    bool showPopup(bool plainText) override;
     bool finishInBackground(BackgroundWork& work) override;
 
     // Runs a request of the control channel and gives its reply: at once, or, when the command

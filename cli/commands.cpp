@@ -507,6 +507,12 @@ int dispatch(Context& c, const std::string& command, Arguments& args) {
         return receiveCommand(c.store, args, c.out, c.json);
     } else if (command == "copy" || command == "paste") {
         pickRecord(c, command, args);
+    } else if (command == "popup") {
+        const bool plain = args.takeFlag("--plain");
+        args.expectEnd();
+        if (!needDaemon(c).showPopup(plain))
+            throw CommandError("The quillet daemon has no windows to show the popup in; the program "
+                               "started with \"quillet\" (without a command word) has them.");
     } else if (command == "pause" || command == "start") {
         args.expectEnd();
         DaemonControl& daemon = needDaemon(c);
@@ -553,6 +559,9 @@ std::string usage() {
            "  paste LIST INDEX [--plain]          paste a record (its text only) into the\n"
            "                                      focused program\n"
            "  pause | start                       stop or resume recording the clipboard\n"
+           "  popup [--plain]                     open the popup of records at the caret (in\n"
+           "                                      the windowed program); bind it to a key in\n"
+           "                                      the desktop's keyboard settings\n"
            "\n"
            "  --data-dir DIR   the data folder (default: $QUILLET_DATA_DIR, a portable install's\n"
            "                   folder, or $XDG_DATA_HOME/quillet)\n"

@@ -25,6 +25,12 @@ public:
     // Puts the record on the clipboard and pastes it into the program that has the keyboard
     // focus; `plain` pastes its text only.
     virtual bool paste(cb::RecordPtr record, const cb::RecordList* list, bool plain) = 0;
+    // Opens the popup of records at the caret of the program the user types in; `plainText`
+    // pastes only the text of the record picked. False when this program has no windows.
+    virtual bool showPopup(bool plainText) {
+        (void)plainText;
+        return false;
+    }
 
     // The last part of a command that would hold up the daemon (a transfer to another
     // computer waits for the network): it touches nothing of the history or the configuration,
