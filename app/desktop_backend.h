@@ -11,6 +11,7 @@
 
 #include "platform/desktop.h"
 #include "platform/event_loop.h"
+#include "platform/key_chord.h"
 
 namespace app {
 
@@ -28,6 +29,11 @@ public:
     // The connection to the desktop broke: the program saves and ends. Called from the loop.
     virtual void setOnLost(std::function<void()> onLost) = 0;
     virtual bool lost() const = 0;
+    // A shortcut the program could not have because another program holds it; told once for
+    // each. Backends without global shortcuts never call it.
+    virtual void setOnShortcutRefused(std::function<void(const platform::KeyChord&)> onRefused) {
+        (void)onRefused;
+    }
 };
 
 struct DesktopSettings {

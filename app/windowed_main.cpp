@@ -19,6 +19,7 @@
 
 #include "app/data_folder_lock.h"
 #include "app/main_windows.h"
+#include "app/picking_windows.h"
 #include "app/qt_event_loop.h"
 #include "app/resident_program.h"
 #include "app/tray_icon.h"
@@ -160,10 +161,12 @@ int runResident(QApplication& application, const std::filesystem::path& folder) 
     ModalGuard guard;
     TrayIcon* tray = nullptr;
     MainWindows* windows = nullptr;
+    PickingWindows* picking = nullptr;
     core.setHooks({.recordCaptured = [&](const cb::RecordPtr&) { if (tray) tray->startAnimation(); },
                    .recordsReceived = [&] { if (tray) tray->startAnimation(); },
                    .historyChanged = {},
                    .activationRequested = [&] { if (windows) windows->mainFrame().showInFront(); },
+                   .popupRequested = [&](bool plain) { if (picking) picking->openPopup(plain); },
                    .ended = [] { QCoreApplication::quit(); }});
 
     switch (core.startUp()) {
@@ -186,15 +189,21 @@ int runResident(QApplication& application, const std::filesystem::path& folder) 
     MainWindows mainWindows(core, loop, guard, trayIcon);
     windows = &mainWindows;
     mainWindows.startVersionCheck();
+    // The popup, floating and menu windows, and the shortcuts that drive them.
+    PickingWindows pickingWindows(core, mainWindows.viewContext(), mainWindows.mainFrame(), trayIcon);
+    picking = &pickingWindows;
+    mainWindows.addStateSaver([&](AppConfig&) { pickingWindows.save(); });
 
     // The tray's left click: an open dialog or the new version first, then the menu window at
     // the pointer.
     QObject::connect(&trayIcon, &TrayIcon::leftClicked, [&] {
         if (mainWindows.answerTrayPress())
             return;
+        pickingWindows.showMenuAtPointer();
     });
     // View > Floating Window shows or hides the floating window.
-    QObject::connect(&mainWindows.mainFrame(), &MainFrame::floatingWindowRequested, [] {});
+    QObject::connect(&mainWindows.mainFrame(), &MainFrame::floatingWindowRequested,
+                     [&] { pickingWindows.toggleFloating(); });
 
     QObject::connect(&application, &QGuiApplication::commitDataRequest,
                      [&](QSessionManager&) { saveState(mainWindows, core); });
@@ -203,6 +212,7 @@ int runResident(QApplication& application, const std::filesystem::path& folder) 
         mainWindows.mainFrame().showInFront();
 
     const int status = application.exec();
+    picking = nullptr;
     tray = nullptr;
     windows = nullptr;
     trayIcon.hide();

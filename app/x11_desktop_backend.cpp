@@ -27,6 +27,9 @@ public:
     }
     void setOnLost(std::function<void()> onLost) override { connection_->setOnLost(std::move(onLost)); }
     bool lost() const override { return connection_->lost(); }
+    void setOnShortcutRefused(std::function<void(const platform::KeyChord&)> onRefused) override {
+        desktop_->setOnShortcutRefused(std::move(onRefused));
+    }
 
 private:
     std::unique_ptr<platform::x11::Connection> connection_;

@@ -14,6 +14,8 @@
 //             hex), "paste SELECTION" when it asks for one, "paste-failed SELECTION" when the
 //             owner refused
 //   --pasted  what each paste brought (UTF8_STRING), appended as it arrives
+//   --grab    a key (its keysym name) that it holds with Super as a global shortcut, as a desktop
+//             that keeps Super+V for itself does
 //
 // Ctrl+V and Ctrl+Shift+V paste CLIPBOARD, Shift+Insert pastes PRIMARY. Once the window is
 // mapped it prints its id (decimal) and a newline on stdout. It ends on SIGTERM or SIGINT, or
@@ -42,7 +44,7 @@ volatile sig_atomic_t stopRequested = 0;
 void onSignal(int) { stopRequested = 1; }
 
 struct Options {
-    std::string wmClass, instance = "paste_target", type = "normal", keysPath, pastedPath;
+    std::string wmClass, instance = "paste_target", type = "normal", keysPath, pastedPath, grab;
     long pid = 0;
 };
 
@@ -55,6 +57,7 @@ bool parse(int argc, char** argv, Options& o) {
         else if (key == "--keys") o.keysPath = value;
         else if (key == "--pasted") o.pastedPath = value;
         else if (key == "--pid") o.pid = std::atol(value.c_str());
+        else if (key == "--grab") o.grab = value;
         else return false;
     }
     return argc % 2 == 1 && !o.wmClass.empty() && !o.keysPath.empty() && !o.pastedPath.empty() &&
@@ -109,6 +112,7 @@ public:
         const Atom type = XInternAtom(d_, ("_NET_WM_WINDOW_TYPE_" + upper(options_.type)).c_str(), False);
         XChangeProperty(d_, window_, XInternAtom(d_, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(&type), 1);
+        if (!options_.grab.empty()) grabWithSuper(XStringToKeysym(options_.grab.c_str()));
         XMapWindow(d_, window_);
         XFlush(d_);
         return window_;
@@ -144,6 +148,17 @@ public:
     }
 
 private:
+    void grabWithSuper(KeySym sym) {
+        unsigned superMask = 0;
+        XModifierKeymap* map = XGetModifierMapping(d_);
+        const KeyCode super = XKeysymToKeycode(d_, XK_Super_L);
+        for (int i = 0; i < 8 * map->max_keypermod; ++i)
+            if (map->modifiermap[i] == super) superMask = 1u << (i / map->max_keypermod);
+        XFreeModifiermap(map);
+        XGrabKey(d_, XKeysymToKeycode(d_, sym), superMask, DefaultRootWindow(d_), False, GrabModeAsync, GrabModeAsync);
+        XSync(d_, False);
+    }
+
     static std::string upper(std::string s) {
         for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         return s;

@@ -13,10 +13,30 @@
 #include "ui/common/window_class.h"
 #include "ui/popup/screen_geometry.h"
 
+namespace {
+
+// A click on a row picks it too: the popup opened by a command of the desktop's keyboard settings
+// is not always held open by the shortcut's modifiers.
+class ClickablePopupWindow final : public PopupWindow {
+public:
+    ClickablePopupWindow(ViewContext& context, std::function<void(int row)> picked)
+        : PopupWindow(context), picked_(std::move(picked)) {}
+
+protected:
+    void rowClicked(int row) override { picked_(row); }
+
+private:
+    std::function<void(int)> picked_;
+};
+
+}  // namespace
 
 CaretPopup::CaretPopup(ViewContext& context, FocusProbe probe, std::function<void(bool)> pickingShown)
     : context_(context), probe_(std::move(probe)), pickingShown_(std::move(pickingShown)),
-      window_(std::make_unique<PopupWindow>(context)) {
+      window_(std::make_unique<ClickablePopupWindow>(context, [this](int row) {
+          if (RecordListWindow* rows = window_->currentListWindow()) rows->selectRow(row);
+          pastePopupSelection();
+      })) {
     // A tool tip is an override-redirect window: no window manager gives it the focus when it
     // shows or is clicked, so the program the user types in keeps it.
     window_->setWindowFlags(Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
@@ -46,6 +66,7 @@ void CaretPopup::showPopup(bool plainText) {
     const bool autoPosition = context_.config.options().getBool(kOptPopupAutoPosition, true);
     if (!autoPosition || !probe_) return showAt(std::nullopt);
     placing_ = true;
+    if (pickingShown_) pickingShown_(true);  // its keys are wanted while it is being placed too
     QPointer<CaretPopup> self(this);
     probe_([self, serial](std::optional<platform::FocusFacts> facts) {
         // The answer may come from a worker: the window is placed on its own thread.
@@ -104,8 +125,10 @@ void CaretPopup::pastePlainText() {
 }
 
 void CaretPopup::hidePopup() {
+    const bool wasPlacing = placing_ && !window_->isVisible();
     placing_ = false;
     window_->hide();
+    if (wasPlacing && pickingShown_) pickingShown_(false);
 }
 
 bool CaretPopup::eventFilter(QObject* watched, QEvent* event) {
