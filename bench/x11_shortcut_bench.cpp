@@ -1,83 +1,38 @@
-// How fast the shortcuts answer on X11, through the real key grabs, with the engine on the X11
-// desktop of a private Xvfb with openbox and paste_target in front:
-//   ShortcutToPopupMapped: from the shortcut's key press (XTest, from another client) to the
-//     popup's window mapped (the server's MapNotify, seen by another client);
-//   ModifierReleaseToPaste: from the release of the modifier (XTest) to the record's text
-//     arriving in paste_target (grab, dispatch, clipboard write, injected Ctrl+V, its request for
-//     CLIPBOARD and our answer).
-// The popup is a plain override-redirect window here, shown and hidden as the real one is.
+// How fast the shortcuts answer in the real program (`quillet` with its windows) on a private
+// Xvfb with openbox and paste_target in front, driven from another client with XTest:
+//   ShortcutToPopupMapped: from the press of V (Super held) to the quillet-popup window mapped
+//     (the server's MapNotify, seen by another client): grab, dispatch, the caret lookup and the
+//     window shown;
+//   ModifierReleaseToPaste: from the release of Super to the record's text arriving in
+//     paste_target (state notification, dispatch, clipboard write, injected Ctrl+V, its request
+//     for CLIPBOARD and our answer).
 // Each repetition is one measurement; the median of 20 is the figure. Skipped (with a message)
 // where Xvfb or openbox is missing.
 
 #include <benchmark/benchmark.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <poll.h>
 
-#include <boost/make_shared.hpp>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
-#include "engine/clipboard_engine.h"
-#include "engine/clipboard_writer.h"
-#include "engine/shortcut_dispatch.h"
-#include "model/history.h"
-#include "model/record_list.h"
-#include "persist/config/app_config.h"
-#include "platform/x11/connection.h"
-#include "platform/x11/poll_loop.h"
-#include "platform/x11/window_queries.h"
-#include "platform/x11/x11_desktop.h"
 #include "tests/x11/x11_test_support.h"
 
 namespace {
 
-using namespace platform::x11;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-class Popup final : public engine::PopupKeys {
-public:
-    Popup(Display* d, ClipboardEngine& engine, cb::History& history) : d_(d), engine_(engine), history_(history) {
-        XSetWindowAttributes a{};
-        a.override_redirect = True;
-        window_ = XCreateWindow(d, DefaultRootWindow(d), 100, 100, 300, 200, 0, CopyFromParent, InputOutput,
-                                CopyFromParent, CWOverrideRedirect, &a);
-        XStoreName(d, window_, "quillet-popup");
-    }
-    bool popupVisible() const override { return visible_; }
-    void showPopup(bool) override {
-        visible_ = true;
-        selected_ = 0;
-        XMapRaised(d_, window_);
-        XFlush(d_);
-        engine_.setPickingWindowShown(true);
-    }
-    void selectAdjacentInPopup(bool next) override { selected_ += next ? 1 : 0; }
-    void pastePopupSelection() override {
-        hidePopup();
-        cb::RecordList& list = *history_.listeningList();
-        engine_.pasteRecord(list.records().at(selected_ % list.count()), &list);
-    }
-    void hidePopup() override {
-        visible_ = false;
-        XUnmapWindow(d_, window_);
-        XFlush(d_);
-        engine_.setPickingWindowShown(false);
-    }
-    Window window() const { return window_; }
-
-private:
-    Display* d_;
-    ClipboardEngine& engine_;
-    cb::History& history_;
-    Window window_ = 0;
-    bool visible_ = false;
-    size_t selected_ = 0;
-};
+constexpr const char* kFirstRecord = "first record";
 
 struct Rig {
     bool start(std::string& error) {
@@ -90,76 +45,95 @@ struct Rig {
         if (!xvfb) return false;
         wm = x11test::startWindowManager(xvfb->display(), &error);
         if (!wm) return false;
-        connection = Connection::open(loop, xvfb->display().c_str(), &error);
-        if (!connection) return false;
-        loop.watch(connection->fd(), [this] { connection->processPendingEvents(); });
         observer = XOpenDisplay(xvfb->display().c_str());
         keyboard = XOpenDisplay(xvfb->display().c_str());
         if (!observer || !keyboard) return (error = "cannot open the display"), false;
         XSelectInput(observer, DefaultRootWindow(observer), SubstructureNotifyMask);
         XSync(observer, False);
-        loop.watch(ConnectionNumber(observer), [this] {
-            while (XPending(observer) > 0) {
-                XEvent e;
-                XNextEvent(observer, &e);
-                if (e.type == MapNotify && popup && e.xmap.window == popup->window()) mappedAt = Clock::now();
-            }
-        });
 
-        X11DesktopOptions options;
-        options.serveAfterExit = false;
-        desktop = std::make_unique<X11Desktop>(*connection, options);
-        history.resetToDefault();
-        for (const char16_t* text : {u"second record", u"first record"}) {
-            auto record = boost::make_shared<cb::Record>();
-            cb::makeTextOnlyRecord(*record, text);
-            history.listeningList()->insert(record, 0);
-        }
-        engine = std::make_unique<ClipboardEngine>(*desktop, config, history);
-        popup = std::make_unique<Popup>(connection->display(), *engine, history);
-        dispatch = std::make_unique<engine::ShortcutDispatch>(config.options(), [this] { engine->deliverPaste(); });
-        dispatch->setPopup(popup.get());
-        engine->setKeyboardDispatch(dispatch.get());
-        const auto window = desktop->createWindow(u"QuilletMainWindow", [this](uint32_t m, uintptr_t w, intptr_t l) {
-            intptr_t result = 0;
-            return engine->handleMessage(m, w, l, result) ? result : 0;
-        });
-        engine->start(window);
+        const std::string folder = dir.path() + "/data";
+        for (const char* text : {"second record", kFirstRecord})
+            if (x11test::runProgram({QUILLET_BINARY, "--data-dir", folder, "add", "--text", text}, xvfb->display()) != 0)
+                return (error = "quillet add failed"), false;
+        // Answers the first-run question ahead (option 36: a configuration file exists then).
+        x11test::runProgram({QUILLET_BINARY, "--data-dir", folder, "config", "set", "36", "1"}, xvfb->display());
+        program = x11test::ChildProcess::spawn({QUILLET_BINARY, "--data-dir", folder}, xvfb->display(), {}, {}, &error);
+        if (!program) return false;
+        // Without a tray its main window shows: the editor comes up after it, in front.
+        auto shows = [&](const char* instance) {
+            return x11test::runProgram({"xdotool", "search", "--onlyvisible", "--classname", instance},
+                                       xvfb->display()) == 0;
+        };
+        if (!waitFor([&] { return shows("quillet-floating") || shows("quillet-main"); }, 20s))
+            return (error = "the program did not show"), false;
         target = x11test::PasteTarget::start(QUILLET_PASTE_TARGET, xvfb->display(), dir.path(), "Editor", "normal",
                                              &error);
         if (!target) return false;
-        loop.runUntil([&] { return activeWindow(*connection) == target->window(); }, 10s);
+        // The shortcuts are there once Super+V opens the popup.
+        key(XK_Super_L, true);
+        const bool ready = waitFor(
+            [&] {
+                key(XK_v, true);
+                key(XK_v, false);
+                return waitFor([&] { return popupMapped.has_value(); }, 500ms);
+            },
+            20s);
+        key(XK_Escape, true);
+        key(XK_Escape, false);
+        key(XK_Super_L, false);
+        if (!ready) return (error = "the popup did not open"), false;
+        settle();
         return true;
     }
     ~Rig() {
-        if (engine) engine->stop();
-        engine.reset();
-        desktop.reset();
-        if (observer) {
-            loop.unwatch(ConnectionNumber(observer));
-            XCloseDisplay(observer);
-        }
-        if (keyboard) XCloseDisplay(keyboard);
-        if (connection) loop.unwatch(connection->fd());
         target.reset();
-        connection.reset();
+        program.reset();
+        if (observer) XCloseDisplay(observer);
+        if (keyboard) XCloseDisplay(keyboard);
+    }
+
+    // Reads the observer's events while waiting: the popup's mapping time is taken as the event
+    // is read, before its class is asked for.
+    bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+        const auto end = Clock::now() + limit;
+        while (!done()) {
+            if (Clock::now() > end) return false;
+            pollfd fd{ConnectionNumber(observer), POLLIN, 0};
+            ::poll(&fd, 1, 1);
+            while (XPending(observer) > 0) {
+                XEvent e;
+                XNextEvent(observer, &e);
+                if (e.type != MapNotify) continue;
+                const auto at = Clock::now();
+                if (instanceOf(e.xmap.window) == "quillet-popup") popupMapped = at;
+            }
+        }
+        return true;
+    }
+    std::string instanceOf(Window w) {
+        XClassHint hint{};
+        if (!XGetClassHint(observer, w, &hint)) return {};
+        std::string name = hint.res_name ? hint.res_name : "";
+        if (hint.res_name) XFree(hint.res_name);
+        if (hint.res_class) XFree(hint.res_class);
+        return name;
     }
 
     void key(KeySym sym, bool down) {
         XTestFakeKeyEvent(keyboard, XKeysymToKeycode(keyboard, sym), down ? True : False, CurrentTime);
         XSync(keyboard, False);
     }
-    void settle() { loop.runUntil([] { return false; }, 30ms); }
+    void settle() { waitFor([] { return false; }, 50ms); }
 
     // Seconds from the press of V (Super held) to the popup mapped; the popup is closed after.
     double showOnce() {
-        mappedAt.reset();
+        popupMapped.reset();
         key(XK_Super_L, true);
         settle();
         const auto start = Clock::now();
         key(XK_v, true);
-        loop.runUntil([&] { return mappedAt.has_value(); }, 10s, 1ms);
-        const double seconds = mappedAt ? std::chrono::duration<double>(*mappedAt - start).count() : 10.0;
+        waitFor([&] { return popupMapped.has_value(); }, 10s);
+        const double seconds = popupMapped ? std::chrono::duration<double>(*popupMapped - start).count() : 10.0;
         key(XK_v, false);
         key(XK_Escape, true);
         key(XK_Escape, false);
@@ -168,41 +142,34 @@ struct Rig {
         return seconds;
     }
 
-    // Seconds from the release of Super to the record's text in paste_target.
+    // Seconds from the release of Super to the first record's text in paste_target.
     double pasteOnce() {
+        popupMapped.reset();
         key(XK_Super_L, true);
         key(XK_v, true);
         key(XK_v, false);
-        loop.runUntil([&] { return popup->popupVisible(); }, 10s, 1ms);
+        waitFor([&] { return popupMapped.has_value(); }, 10s);
         settle();
         const size_t before = target->pasted().size();
         const auto start = Clock::now();
         key(XK_Super_L, false);
-        loop.runUntil([&] { return target->pasted().size() >= before + 12; }, 10s, 1ms);
+        waitFor([&] { return target->pasted().size() >= before + std::strlen(kFirstRecord); }, 10s);
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         settle();
         return seconds;
     }
 
-    platform::x11::PollLoop loop;
     x11test::TempDir dir;
     std::unique_ptr<x11test::Xvfb> xvfb;
     std::unique_ptr<x11test::ChildProcess> wm;
-    std::unique_ptr<Connection> connection;
     Display* observer = nullptr;
     Display* keyboard = nullptr;
-    std::unique_ptr<X11Desktop> desktop;
-    AppConfig config;
-    cb::History history;
-    std::unique_ptr<ClipboardEngine> engine;
-    std::unique_ptr<Popup> popup;
-    std::unique_ptr<engine::ShortcutDispatch> dispatch;
+    std::unique_ptr<x11test::ChildProcess> program;
     std::unique_ptr<x11test::PasteTarget> target;
-    std::optional<Clock::time_point> mappedAt;
+    std::optional<Clock::time_point> popupMapped;
 };
 
-// One desktop for all repetitions: starting Xvfb and openbox is not what is measured. It ends
-// at exit, before the statics the X connection uses (made while it started) are gone.
+// One desktop and program for all repetitions: starting them is not what is measured.
 std::unique_ptr<Rig> shared;
 
 Rig* rig(std::string& error) {
