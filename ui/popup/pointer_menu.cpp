@@ -16,7 +16,7 @@ PointerMenu::PointerMenu(ViewContext& context, std::function<void(bool)> shownCh
     // manager, so the program the user worked in stays the one a paste goes to.
     window_->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     window_->setWindowTitle(tr("Quillet"));
-    setWindowInstanceName(*window_, "quillet-menu-window");
+    setWindowInstanceName(*window_, "quillet-menu");
     const cmn::option<int>& o = context_.config.options();
     const platform::Size size = o.getSize(kOptMenuWindowSize, platform::Size{150, 300});
     window_->resize(size.cx > 0 ? size.cx : 150, size.cy > 0 ? size.cy : 300);

@@ -225,17 +225,17 @@ class PickingWindowsTest(unittest.TestCase):
         def open_menu():
             p.xdo("mousemove", "200", "150")
             p.program.tray_call("Activate", 200, 150)
-            wait_for(lambda: p.desktop.visible_windows("quillet-menu-window"), what="the menu window")
-            return p.geometry("quillet-menu-window")
+            wait_for(lambda: p.desktop.visible_windows("quillet-menu"), what="the menu window")
+            return p.geometry("quillet-menu")
 
         self.assertEqual(open_menu()[:2], (200, 150))  # at the pointer, in the screen's top left quarter
         p.xdo("mousemove", "900", "700", "click", "1")
-        wait_for(lambda: not p.desktop.visible_windows("quillet-menu-window"), what="the menu window to go")
+        wait_for(lambda: not p.desktop.visible_windows("quillet-menu"), what="the menu window to go")
 
         x, y, _, _ = open_menu()
         p.xdo("mousemove", str(x + 30), str(y + 28), "click", "1")  # the first row, under the tabs
         p.wait_pasted("first")
-        self.assertFalse(p.desktop.visible_windows("quillet-menu-window"))
+        self.assertFalse(p.desktop.visible_windows("quillet-menu"))
         self.assertEqual(p.active(), p.window)
 
     def test_popup_command_opens_the_popup_and_the_daemon_refuses_it(self):
