@@ -238,6 +238,40 @@ class PickingWindowsTest(unittest.TestCase):
         self.assertFalse(p.desktop.visible_windows("quillet-menu"))
         self.assertEqual(p.active(), p.window)
 
+    def test_the_popup_opens_at_the_caret_of_the_focused_text(self):
+        caret_target = os.environ.get("QUILLET_CARET_TARGET")
+        if not caret_target:
+            self.skipTest("built without the accessibility bus's library")
+        program = windowed_test.Program(self)
+        desktop = program.desktop
+        editor = desktop.start([caret_target], stdout=subprocess.PIPE)
+        line = read_line(editor.stdout, 20)  # the line edit's rectangle once it has the focus
+        self.assertIsNotNone(line, "the line edit did not get the focus")
+        x, y, width, height = (int(v) for v in line.split())
+        desktop.run(["xdotool", "mousemove", "1000", "750"])  # not over the editor
+        program.start()
+        program.wait_tray_item()
+        desktop.run(["xdotool", "keydown", "super"])
+
+        def popup_place():
+            desktop.run(["xdotool", "key", "v"])
+            try:
+                windows = wait_for(lambda: desktop.visible_windows("quillet-popup"), timeout=0.5)
+            except AssertionError:
+                return None
+            out = desktop.run(["xdotool", "getwindowgeometry", "--shell", windows[0]]).stdout
+            values = dict(item.split("=", 1) for item in out.split() if "=" in item)
+            return int(values["X"]), int(values["Y"])
+
+        left, top = wait_for(popup_place, timeout=20, what="the popup")
+        desktop.run(["xdotool", "key", "Escape", "keyup", "super"])
+        # At the caret after "hello caret": inside the line edit, well right of its left edge
+        # (the window's corner) and far from the pointer.
+        self.assertGreater(left, x + 20)
+        self.assertLess(left, x + width)
+        self.assertGreaterEqual(top, y)
+        self.assertLess(top, y + height)
+
     def test_popup_command_opens_the_popup_and_the_daemon_refuses_it(self):
         p = Picking(self, records=["first", "second"])
         p.xdo("keydown", "super")  # as when the desktop runs the command for Super+V
