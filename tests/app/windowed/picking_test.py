@@ -219,7 +219,7 @@ class PickingWindowsTest(unittest.TestCase):
         self.assertEqual(p.active(), p.window)
         self.assertEqual([k for k in p.key_log() if "Super" not in k], [])  # the arrows were the program's
 
-    def test_menu_window_click_outside_hides_it_and_a_click_on_a_row_pastes(self):
+    def test_menu_window_click_outside_or_escape_hides_it_and_a_click_on_a_row_pastes(self):
         p = Picking(self, records=["first", "second"], config={15: "0"})
 
         def open_menu():
@@ -231,6 +231,10 @@ class PickingWindowsTest(unittest.TestCase):
         self.assertEqual(open_menu()[:2], (200, 150))  # at the pointer, in the screen's top left quarter
         p.xdo("mousemove", "900", "700", "click", "1")
         wait_for(lambda: not p.desktop.visible_windows("quillet-menu"), what="the menu window to go")
+
+        open_menu()
+        p.xdo("key", "Escape")
+        wait_for(lambda: not p.desktop.visible_windows("quillet-menu"), what="Escape to close the menu window")
 
         x, y, _, _ = open_menu()
         p.xdo("mousemove", str(x + 30), str(y + 28), "click", "1")  # the first row, under the tabs
