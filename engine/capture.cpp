@@ -137,7 +137,8 @@ bool ClipboardEngine::readClipboard(cb::Record& record, cb::DataObject& items) {
         if (captured) *captured = true;
     }
     if (items.empty()) return false;
-    return record.completeFromItems(items);
+    // A record the history file could not read back is not kept: it would cost the whole file.
+    return record.completeFromItems(items, recordLimits_);
 }
 
 void ClipboardEngine::capture() {

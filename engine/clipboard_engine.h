@@ -43,6 +43,9 @@ public:
     void setTrayAnimation(engine::TrayAnimation* tray) { tray_ = tray; }
     // Without a dispatch the hook asks the desktop for no keys: nothing would act on them.
     void setKeyboardDispatch(engine::KeyboardDispatch* dispatch);
+    // What a captured record may hold: what the history file can keep and read again. Tests
+    // make it small.
+    void setRecordLimits(const cmn::archive::RecordLimits& limits) { recordLimits_ = limits; }
 
     // ---- lifecycle
 
@@ -141,6 +144,7 @@ private:
     AppConfig& config_;
     cb::History& history_;
     engine::AutoSendTarget* autoSend_ = nullptr;
+    cmn::archive::RecordLimits recordLimits_ = cmn::archive::RecordLimits::forFiles();
     engine::TrayAnimation* tray_ = nullptr;
     engine::KeyboardDispatch* dispatch_ = nullptr;
 

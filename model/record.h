@@ -8,6 +8,7 @@
 #include <string>
 
 #include "model/mblock.h"
+#include "persist/archive/limits.h"
 #include "model/identity.h"
 
 namespace cb {
@@ -65,10 +66,14 @@ public:
     Identity identity() const { return identity_.value(); }
 
     // Fills text, textIndex and payload from the items of a capture (in the order offered).
-    bool completeFromItems(DataObject& items);
+    // False when that cannot be done, or when the record would hold more than `limits` let the
+    // readers of the files that keep it accept: such a record is not to be kept.
+    bool completeFromItems(DataObject& items,
+                           const cmn::archive::RecordLimits& limits = cmn::archive::RecordLimits::forFiles());
     // The record's items again, the text at its index and the tag last; null when impossible.
     std::unique_ptr<DataObject> rebuildItems(const RecordList* owner) const;
-    bool encodePayload(const DataObject& items);
+    bool encodePayload(const DataObject& items,
+                       const cmn::archive::RecordLimits& limits = cmn::archive::RecordLimits::forFiles());
     bool decodePayload(DataObject& items) const;
 
     template <class Archive>

@@ -1,6 +1,8 @@
 // A record and its items: completing a record from the items of a capture, packing the items
 // into the payload and unpacking them again.
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -66,6 +68,21 @@ std::string fileListText(const cmn::mblock<char>& block) {
     return platform::utf16ToUtf8(text);
 }
 
+// Whether the compressed bytes inflate within the limits.
+bool inflatesWithin(const std::vector<char>& compressed, const cmn::archive::InflateLimits& limits) {
+    try {
+        cmn::archive::readCompressed(std::string_view(compressed.data(), compressed.size()), limits,
+                                     [](std::istream& in) {
+                                         char buffer[64 * 1024];
+                                         while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+                                         }
+                                     });
+        return true;
+    } catch (const cmn::archive::ArchiveError&) {
+        return false;
+    }
+}
+
 // Puts a taken-out text item back at the end of the container, whatever happens.
 class TextItemReturn {
 public:
@@ -82,7 +99,7 @@ private:
 
 }  // namespace
 
-bool Record::completeFromItems(DataObject& items) {
+bool Record::completeFromItems(DataObject& items, const cmn::archive::RecordLimits& limits) {
     if (items.findFirst<FilesItem>() != nullptr && items.findFirst<TextItem>() == nullptr) {
         auto built = std::make_unique<TextItem>();
         built->setTextUtf8(fileListText(items.findFirst<FilesItem>()->block()));
@@ -111,10 +128,11 @@ bool Record::completeFromItems(DataObject& items) {
     // The caller keeps the container for its duplicate test: it must hold every item again,
     // also when encoding fails or throws.
     TextItemReturn putBack(items, std::move(textItem));
-    return encodePayload(items);
+    if (text_.size() > limits.maxTextBytes) return false;
+    return encodePayload(items, limits);
 }
 
-bool Record::encodePayload(const DataObject& items) {
+bool Record::encodePayload(const DataObject& items, const cmn::archive::RecordLimits& limits) {
     // A large picture is a PNG file, compressed already: deflate's search would only cost time.
     constexpr uint32_t kLargePictureBytes = 256 * 1024;
     const BitmapItem* picture = items.findFirst<BitmapItem>();
@@ -122,15 +140,26 @@ bool Record::encodePayload(const DataObject& items) {
                          ? cmn::archive::Deflate::HuffmanOnly
                          : cmn::archive::Deflate::Default;
     std::vector<char> packed;
-    cmn::archive::writeCompressed(
-        packed,
-        [&](std::ostream& out) {
-            cmn::archive::Writer writer(out);
-            writer.object(items);
-            writer.finish();
-        },
-        how);
-    if (packed.empty()) return false;
+    uint64_t textBytes = 0;
+    try {
+        cmn::archive::writeCompressed(
+            packed,
+            [&](std::ostream& out) {
+                cmn::archive::Writer writer(out, limits.payload, limits.payloadInflate.maxBytes);
+                writer.object(items);
+                writer.finish();
+                textBytes = writer.bytesWritten();
+            },
+            how);
+    } catch (const cmn::archive::ArchiveError& e) {
+        if (e.kind() == cmn::archive::ArchiveError::Kind::LimitExceeded) return false;
+        throw;
+    }
+    if (packed.empty() || packed.size() > std::min<uint64_t>(limits.maxPayloadBytes, UINT32_MAX)) return false;
+    // Past its ratio-free part the payload's reader also bounds how far the text may have
+    // inflated from the bytes consumed so far; only inflating it as the reader does tells.
+    if (textBytes > limits.payloadInflate.ratioFreeBytes && !inflatesWithin(packed, limits.payloadInflate))
+        return false;
     payload_.assign(packed.data(), static_cast<uint32_t>(packed.size()));
     return true;
 }

@@ -39,7 +39,7 @@ void serializeSequence(Archive& ar, Sequence& sequence) {
             sequence.push_back(std::move(element));
         }
     } else {
-        ar.unsignedInteger(sequence.size());
+        ar.count(sequence.size(), sizeof(Element));
         for (auto& element : sequence) ar.field(element);
     }
 }
@@ -81,9 +81,10 @@ struct ClassTraits<std::map<int, V, C, A>> {
     static constexpr bool tracked = false;
     template <class Archive>
     static void serialize(Archive& ar, std::map<int, V, C, A>& map, unsigned) {
+        // A tree node: the entry and the node's links.
+        constexpr uint64_t kNodeBytes = sizeof(std::pair<const int, V>) + 4 * sizeof(void*);
         if constexpr (Archive::isLoading) {
-            // A tree node: the entry and the node's links.
-            const uint64_t n = ar.count(sizeof(std::pair<const int, V>) + 4 * sizeof(void*));
+            const uint64_t n = ar.count(kNodeBytes);
             map.clear();
             for (uint64_t i = 0; i < n; ++i) {
                 if (ar.layout().mapEntriesArePairObjects) 
@@ -96,7 +97,7 @@ struct ClassTraits<std::map<int, V, C, A>> {
                 map.emplace_hint(map.end(), key, std::move(value));
             }
         } else {
-            ar.unsignedInteger(map.size());
+            ar.count(map.size(), kNodeBytes);
             for (auto& [key, value] : map) {
                 int k = key;
                 ar.field(k);

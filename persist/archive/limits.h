@@ -41,6 +41,8 @@ struct Limits {
     // plus kObjectOverheadBytes. Allocator growth keeps the real heap within 3 times of this.
     uint64_t maxBuiltBytes = UINT64_MAX;
 
+    // No bound at all: what a writer checks when nothing reads its output back.
+    static constexpr Limits unbounded() { return Limits{UINT64_MAX, UINT64_MAX, UINT64_MAX, UINT64_MAX, UINT64_MAX}; }
     // The user's own history and list files: generous, but bounded.
     static constexpr Limits forFiles() {
         return Limits{256 * kMiB, 16u << 20, 512 * kMiB, 32u << 20, 4 * kGiB};
@@ -78,6 +80,22 @@ struct FileLimits {
 // A record's payload when its items are unpacked. Items of a real capture can be large and
 // very compressible (a spreadsheet of empty cells), so the ratio applies later than for files.
 inline constexpr InflateLimits kPayloadInflate{256 * kMiB, 64 * kMiB, 100};
+
+// What one record may hold so that the files that keep it can be read again: its text and
+// source application are strings of the file's archive, its payload one block of it, and the
+// payload is itself an archive read with its own limits. A capture beyond these is refused
+// rather than kept in a file that the next start would have to throw away.
+struct RecordLimits {
+    uint64_t maxTextBytes;     // the text and the application, each
+    uint64_t maxPayloadBytes;  // the packed payload
+    Limits payload;            // the items' archive
+    InflateLimits payloadInflate;
+
+    static constexpr RecordLimits forFiles() {
+        return RecordLimits{Limits::forFiles().maxStringBytes, Limits::forFiles().maxBinaryBytes,
+                            Limits::forPayload(), kPayloadInflate};
+    }
+};
 
 // The wire. Length prefixes beyond these end the exchange before a byte is allocated.
 namespace wire {

@@ -1,5 +1,6 @@
 #include "persist/archive/writer.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "persist/archive/base64.h"
@@ -11,10 +12,27 @@ constexpr size_t kFlushThreshold = 64 * 1024;
 constexpr std::string_view kSignature = "serialization::archive";
 }  // namespace
 
-Writer::Writer(std::ostream& out) : out_(out) {
+Writer::Writer(std::ostream& out, const Limits& readerLimits, uint64_t maxBytes)
+    : out_(out), limits_(readerLimits), maxBytes_(maxBytes) {
     buffer_.reserve(kFlushThreshold + 1024);
-    string(kSignature);
+    // The reader takes the signature apart from the strings it counts.
+    rawString(kSignature);
     unsignedInteger(kLibraryVersion);
+}
+
+void Writer::refuse(const char* what) { throw ArchiveError(ArchiveError::Kind::LimitExceeded, what); }
+
+void Writer::charge(uint64_t bytes) {
+    if (bytes > limits_.maxBuiltBytes - std::min(built_, limits_.maxBuiltBytes))
+        refuse("more data than one load may build");
+    built_ += bytes;
+}
+
+void Writer::writeOut(const char* data, size_t n) {
+    if (n > maxBytes_ - std::min(written_, maxBytes_)) refuse("archive larger than its reader accepts");
+    out_.write(data, static_cast<std::streamsize>(n));
+    if (!out_) throw ArchiveError(ArchiveError::Kind::StreamError, "archive stream failed");
+    written_ += n;
 }
 
 void Writer::finish() {
@@ -26,9 +44,8 @@ void Writer::finish() {
 
 void Writer::flush() {
     if (buffer_.empty()) return;
-    out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+    writeOut(buffer_.data(), buffer_.size());
     buffer_.clear();
-    if (!out_) throw ArchiveError(ArchiveError::Kind::StreamError, "archive stream failed");
 }
 
 void Writer::flushIfFull() {
@@ -58,12 +75,17 @@ void Writer::unsignedInteger(uint64_t value) {
 }
 
 void Writer::string(std::string_view bytes) {
+    if (bytes.size() > limits_.maxStringBytes) refuse("string too long");
+    charge(bytes.size());
+    rawString(bytes);
+}
+
+void Writer::rawString(std::string_view bytes) {
     unsignedInteger(bytes.size());
     buffer_.push_back(' ');
     if (bytes.size() >= kFlushThreshold) {
         flush();
-        out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (!out_) throw ArchiveError(ArchiveError::Kind::StreamError, "archive stream failed");
+        writeOut(bytes.data(), bytes.size());
     } else {
         buffer_.append(bytes);
         flushIfFull();
@@ -72,6 +94,8 @@ void Writer::string(std::string_view bytes) {
 
 void Writer::binary(const char* data, uint32_t n) {
     if (n == 0) return;
+    if (n > limits_.maxBinaryBytes) refuse("block too large");
+    charge(n);
     buffer_.append("\n\n");
     // Encode in slices of whole lines so a large block never sits in memory twice.
     constexpr size_t kSliceBytes = 54 * 1024;  // 54 bytes make one 72-character line
@@ -86,6 +110,12 @@ void Writer::binary(const char* data, uint32_t n) {
         flushIfFull();
     }
     delimiter_ = '\n';
+}
+
+void Writer::count(uint64_t n, uint64_t elementBytes) {
+    if (n > limits_.maxCollectionCount) refuse("collection too large");
+    charge(n * elementBytes);
+    unsignedInteger(n);
 }
 
 void Writer::byteArray(const uint8_t* bytes, size_t n) {
@@ -111,6 +141,7 @@ bool Writer::objectId(const void* address, std::type_index type) {
     auto [it, inserted] = objects_.try_emplace(ObjectKey{address, type}, nextObjectId_);
     unsignedInteger(it->second);
     if (!inserted) return false;
+    if (nextObjectId_ >= limits_.maxObjects) refuse("too many objects");
     ++nextObjectId_;
     return true;
 }

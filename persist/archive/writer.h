@@ -11,17 +11,26 @@
 #include "persist/archive/class_traits.h"
 #include "persist/archive/error.h"
 #include "persist/archive/field_kind.h"
+#include "persist/archive/limits.h"
 
 namespace cmn::archive {
 
 // Writes the text archive (library version 3) token by token. Construction writes the header;
 // finish() writes the final line feed and flushes. Stream failures throw ArchiveError.
+//
+// A writer never writes what its reader would refuse: it counts what it writes as the Reader
+// counts what it reads, against the limits that reader will apply, and stops with an
+// ArchiveError of kind LimitExceeded (the bytes written so far are to be discarded) before a
+// string, block, collection, object or byte goes beyond them.
 class Writer {
 public:
     static constexpr bool isLoading = false;
     static constexpr unsigned kLibraryVersion = 3;
 
-    explicit Writer(std::ostream& out);
+    // `readerLimits`: those of the reader that will read the archive; `maxBytes`: the most
+    // archive text it may take.
+    explicit Writer(std::ostream& out, const Limits& readerLimits = Limits::unbounded(),
+                    uint64_t maxBytes = UINT64_MAX);
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
 
@@ -68,6 +77,10 @@ public:
     // The body of a binary block of n bytes (the size token comes first, written by the caller).
     void binary(const char* data, uint32_t n);
     void byteArray(const uint8_t* bytes, size_t n);
+    // A collection's element count; each element counts as elementBytes, as the reader counts it.
+    void count(uint64_t n, uint64_t elementBytes);
+    // The archive text handed to the stream so far.
+    uint64_t bytesWritten() const { return written_; }
 
 private:
     struct ClassState {
@@ -92,8 +105,17 @@ private:
     void beginToken();
     void flushIfFull();
     void flush();
+    void writeOut(const char* data, size_t n);
+    void rawString(std::string_view bytes);
+    // Counts bytes the reader will build against its maxBuiltBytes.
+    void charge(uint64_t bytes);
+    [[noreturn]] static void refuse(const char* what);
 
     std::ostream& out_;
+    const Limits limits_;
+    const uint64_t maxBytes_;
+    uint64_t written_ = 0;
+    uint64_t built_ = 0;
     std::string buffer_;
     bool first_ = true;
     char delimiter_ = ' ';
@@ -130,6 +152,7 @@ void Writer::pointer(const D* target) {
             unsignedInteger(state.id);
             preamble(state, Traits::tracked, Traits::version);
             if (Traits::tracked && !objectId(target, type)) return;
+            charge(sizeof(D) + kObjectOverheadBytes);
             Traits::serialize(*this, const_cast<D&>(*target), Traits::version);
             return;
         }
@@ -146,6 +169,7 @@ void Writer::pointer(const D* target) {
         preamble(state, entry->tracked, entry->version);
         const void* complete = dynamic_cast<const void*>(target);
         if (entry->tracked && !objectId(complete, type)) return;
+        charge(entry->size + kObjectOverheadBytes);
         entry->save(*this, const_cast<D&>(*target), entry->version);
     } else {
         throw ArchiveError(ArchiveError::Kind::UnregisteredClass,

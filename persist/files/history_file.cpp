@@ -59,10 +59,14 @@ void readHistoryFile(cb::History& history, std::istream& in,
     readArchiveAfterMagic(in, *magic == kHistoryMagicCompressed, history, limits);
 }
 
+// Throws, leaving a partial file, when the reader under `limits` would refuse the file.
 template <class T>
-void writeArchiveFile(std::ostream& out, uint32_t magic, const T& object) {
+void writeArchiveFile(std::ostream& out, uint32_t magic, const T& object, const cmn::archive::FileLimits& limits) {
+    constexpr uint64_t kMagicBytes = 4;
+    if (limits.maxFileBytes < kMagicBytes)
+        throw ArchiveError(ArchiveError::Kind::LimitExceeded, "file larger than allowed");
     writeMagic(out, magic);
-    cmn::archive::Writer writer(out);
+    cmn::archive::Writer writer(out, limits.archive, limits.maxFileBytes - kMagicBytes);
     writer.object(ArchiveInfo{});
     writer.object(object);
     writer.finish();
@@ -126,18 +130,18 @@ StartFile loadHistoryAtStart(cb::History& history, std::istream& file,
 }
 
 void writeHistory(const cb::History& history, std::ostream& out) {
-    writeArchiveFile(out, kHistoryMagicPlain, history);
+    writeArchiveFile(out, kHistoryMagicPlain, history, cmn::archive::FileLimits::forDataFiles());
 }
 
 void writeList(const cb::RecordList& list, std::ostream& out) {
     // A search list is written as its record-list part: the class of the object by value.
-    writeArchiveFile(out, kListMagicPlain, list);
+    writeArchiveFile(out, kListMagicPlain, list, cmn::archive::FileLimits::forDataFiles());
 }
 
 bool saveHistory(const cb::History& history, const fs::path& file, const SaveOptions& options) {
     try {
         AtomicFileWriter writer(file, options.io);
-        writeArchiveFile(writer.stream(), kHistoryMagicPlain, history);
+        writeArchiveFile(writer.stream(), kHistoryMagicPlain, history, options.limits);
         if (options.keepExistingAsBad && !keepUnreadableFile(file)) return false;
         writer.commit();
         return true;

@@ -27,6 +27,9 @@ struct SaveOptions {
     // The file was unreadable at start: keep it as "<name>.bad" before replacing it.
     bool keepExistingAsBad = false;
     AtomicFileWriter::Options io;
+    // What the file's reader accepts: a history beyond it is not written, since the next start
+    // would have to throw it all away.
+    cmn::archive::FileLimits limits = cmn::archive::FileLimits::forDataFiles();
 };
 
 // The same from the bytes of a history file (magic, then the archive, plain or compressed).
@@ -35,13 +38,14 @@ StartFile loadHistoryAtStart(
     const cmn::archive::FileLimits& limits = cmn::archive::FileLimits::forDataFiles());
 
 // Writes the history file (plain archive). Returns false, without a message, when the file
-// cannot be written; the previous file then stays whole.
+// cannot be written or would not load again; the previous file then stays whole.
 bool saveHistory(const cb::History& history, const std::filesystem::path& file,
                  const SaveOptions& options = SaveOptions());
 
 // Writes one list to a record-list file: its record-list part only (a search list's current
 // results, name and properties). Returns false when the file cannot be created; errors while
-// writing throw (the caller reports "Error saving the clipboard record list!").
+// writing throw (the caller reports "Error saving the clipboard record list!"), also a list
+// too large for the file's reader.
 bool writeListFile(const cb::RecordList& list, const std::filesystem::path& file,
                    const AtomicFileWriter::Options& io = AtomicFileWriter::Options());
 
@@ -52,7 +56,7 @@ void readListFile(cb::RecordList& list, std::istream& file,
                   const cmn::archive::FileLimits& limits = cmn::archive::FileLimits::forDataFiles());
 
 // The bytes that saveHistory and writeListFile write: the magic, then the plain archive.
-// Stream failures throw.
+// Stream failures throw, and so does data beyond what the files' reader accepts.
 void writeHistory(const cb::History& history, std::ostream& out);
 void writeList(const cb::RecordList& list, std::ostream& out);
 

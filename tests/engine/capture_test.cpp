@@ -374,6 +374,22 @@ TEST_F(Capture, EveryCaptureIsSentToEachAutomaticHostInOrderWhileAutomaticSendin
     EXPECT_EQ(tray.started, 2);
 }
 
+TEST_F(Capture, ACaptureTheHistoryFileCouldNotKeepIsRefusedAndTheNextOneIsKept) {
+    // A small cap stands for the real one of hundreds of megabytes.
+    cmn::archive::RecordLimits limits = cmn::archive::RecordLimits::forFiles();
+    limits.maxTextBytes = 10;
+    engine.setRecordLimits(limits);
+    config.setBool(kOptAutoSend, true);
+    config.autoSendHosts() = {{"alpha", 1}};
+    copyText(editorFrame, u"\u00E9t\u00E9 \u00E0 Nice");  // 10 letters, 13 bytes as UTF-8
+    EXPECT_EQ(listening().count(), 0u);
+    EXPECT_TRUE(autoSend.sent.empty());
+    EXPECT_EQ(tray.started, 0);
+    copyText(editorFrame, u"ete a Nice");
+    ASSERT_EQ(listening().count(), 1u);
+    EXPECT_EQ(front()->text(), u"ete a Nice");
+}
+
 class ThrowingObserver final : public cb::RecordListObserver {
 public:
     void recordInserted(const cb::RecordPtr&) override { throw std::runtime_error("observer"); }

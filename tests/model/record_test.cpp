@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <random>
 #include <sstream>
 
 #include "model/bitmap_item.h"
@@ -253,6 +254,80 @@ TEST(RecordArchive, ClassVersion0HasNoIdAndVersion1CarriesIt) {
     EXPECT_EQ(out.str(),
               "22 serialization::archive 3 1 1 0 0 0 0 1 x 0  0 -1 16909060 5 6 8 7 8 9 10 11 12 "
               "13 255\n");
+}
+
+// Whether every reader of a record under `limits` accepts it: its text as a file's string, its
+// payload as a file's block, and the payload's own archive.
+bool readersAccept(const cb::Record& r, const cmn::archive::RecordLimits& limits) {
+    if (r.textUtf8().size() > limits.maxTextBytes || r.payload().size() > limits.maxPayloadBytes) return false;
+    try {
+        cb::DataObject items;
+        cmn::archive::readCompressed(r.payload().view(), limits.payloadInflate, [&](std::istream& in) {
+            cmn::archive::Reader reader(in, limits.payload);
+            reader.object(items);
+        });
+        return true;
+    } catch (const cmn::archive::ArchiveError&) {
+        return false;
+    }
+}
+
+// Small limits stand for the real ones, which are hundreds of megabytes: a record is completed
+// when the readers of its files under the same limits accept it, and refused when they would not.
+TEST(RecordCompletion, RefusesWhatTheReadersOfItsFilesWouldRefuse) {
+    using cmn::archive::RecordLimits;
+    std::mt19937 random(7);
+    std::string noise;  // does not compress
+    while (noise.size() < 3000) noise.push_back(static_cast<char>(random()));
+    const std::string zeros(100000, '\0');  // compresses about a thousandfold
+
+    const struct {
+        const char* what;
+        std::string text;
+        std::string html;  // none when empty
+        void (*limit)(RecordLimits&);
+        bool completes;
+    } cases[] = {
+        {"text at the cap", std::string(99, 'a') + "b", "", [](RecordLimits& l) { l.maxTextBytes = 100; }, true},
+        // Latin-1 letters take two bytes once stored as UTF-8.
+        {"text above the cap once encoded", std::string(99, 'a') + "\xC3\xA9", "",
+         [](RecordLimits& l) { l.maxTextBytes = 100; }, false},
+        {"block at the cap", "t", noise.substr(0, 2000), [](RecordLimits& l) { l.payload.maxBinaryBytes = 2000; }, true},
+        {"block above the cap", "t", noise.substr(0, 2001), [](RecordLimits& l) { l.payload.maxBinaryBytes = 2000; },
+         false},
+        {"payload above its cap", "t", noise, [](RecordLimits& l) { l.maxPayloadBytes = 2000; }, false},
+        {"payload that inflates beyond the ratio", "t", zeros,
+         [](RecordLimits& l) { l.payloadInflate = {1 << 20, 4096, 100}; }, false},
+        {"the same with a ratio that allows it", "t", zeros,
+         [](RecordLimits& l) { l.payloadInflate = {1 << 20, 4096, 5000}; }, true},
+        {"payload that inflates beyond its size", "t", zeros,
+         [](RecordLimits& l) { l.payloadInflate = {50000, 1 << 20, 100}; }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RecordLimits limits = RecordLimits::forFiles();
+        c.limit(limits);
+        auto items = [&] {
+            auto d = std::make_unique<cb::DataObject>();
+            if (!c.html.empty()) {
+                auto html = std::make_unique<cb::HtmlItem>();
+                html->setBlock(mblock<char>(std::string_view(c.html)));
+                d->add(std::move(html));
+            }
+            auto text = std::make_unique<cb::TextItem>();
+            text->setTextUtf8(c.text);
+            d->add(std::move(text));
+            return d;
+        };
+        const auto offered = items();
+        cb::Record r;
+        EXPECT_EQ(r.completeFromItems(*offered, limits), c.completes);
+        EXPECT_EQ(offered->count(), c.html.empty() ? 1u : 2u);  // the capture's duplicate test still has them all
+        const auto again = items();
+        cb::Record unchecked;
+        ASSERT_TRUE(unchecked.completeFromItems(*again));
+        EXPECT_EQ(readersAccept(unchecked, limits), c.completes);
+    }
 }
 
 }  // namespace

@@ -314,4 +314,71 @@ TEST_F(ConfigFile, UnreadableFileGivesDefaultsAndIsKeptAtTheNextSave) {
     }
 }
 
+// The writer refuses exactly what the reader refuses: for each of the reader's limits, the
+// smallest value at which the history's bytes load is the smallest at which the save succeeds.
+// Below it the save fails and the previous file stays, loadable.
+TEST_F(DataFiles, SaveRefusesExactlyTheFilesItsReaderWouldRefuseAndKeepsThePreviousOne) {
+    using cmn::archive::FileLimits;
+    const FileLimits unbounded{UINT64_MAX, cmn::archive::InflateLimits{UINT64_MAX}, cmn::archive::Limits::unbounded()};
+    cb::History h;
+    fill(h);
+    cb::RecordPtr large = record(std::string(3000, 't'));
+    large->setPayload(cmn::mblock<char>(std::string(5000, 'p')));
+    h.listeningList()->add(large);
+    std::ostringstream written;
+    persist::writeHistory(h, written);
+    const std::string bytes = written.str();
+
+    const struct {
+        const char* limit;
+        void (*set)(FileLimits&, uint64_t);
+    } limits[] = {
+        {"file bytes", [](FileLimits& l, uint64_t v) { l.maxFileBytes = v; }},
+        {"string bytes", [](FileLimits& l, uint64_t v) { l.archive.maxStringBytes = v; }},
+        {"block bytes", [](FileLimits& l, uint64_t v) { l.archive.maxBinaryBytes = v; }},
+        {"collection count", [](FileLimits& l, uint64_t v) { l.archive.maxCollectionCount = v; }},
+        {"objects", [](FileLimits& l, uint64_t v) { l.archive.maxObjects = v; }},
+        {"built bytes", [](FileLimits& l, uint64_t v) { l.archive.maxBuiltBytes = v; }},
+    };
+    for (const auto& limit : limits) {
+        SCOPED_TRACE(limit.limit);
+        auto at = [&](uint64_t value) {
+            FileLimits l = unbounded;
+            limit.set(l, value);
+            return l;
+        };
+        auto loads = [&](uint64_t value) {
+            std::istringstream in(bytes);
+            cb::History loaded;
+            return persist::loadHistoryAtStart(loaded, in, at(value)) == StartFile::Loaded;
+        };
+        uint64_t refused = 0, accepted = uint64_t{1} << 30;
+        ASSERT_FALSE(loads(refused));
+        ASSERT_TRUE(loads(accepted));
+        while (accepted - refused > 1) {
+            const uint64_t middle = refused + (accepted - refused) / 2;
+            (loads(middle) ? accepted : refused) = middle;
+        }
+
+        persist::SaveOptions fits;
+        fits.limits = at(accepted);
+        ASSERT_TRUE(persist::saveHistory(h, historyFile, fits));
+        EXPECT_EQ(contents(historyFile), bytes);
+        fs::remove(historyFile);
+        fill(h);  // a smaller history, saved before the large one is refused
+        ASSERT_TRUE(persist::saveHistory(h, historyFile));
+        const std::string previous = contents(historyFile);
+        h.listeningList()->add(large);
+        persist::SaveOptions tooSmall;
+        tooSmall.limits = at(refused);
+        EXPECT_FALSE(persist::saveHistory(h, historyFile, tooSmall));
+        EXPECT_EQ(contents(historyFile), previous);
+        cb::History loaded;
+        EXPECT_EQ(persist::loadHistoryAtStart(loaded, historyFile), StartFile::Loaded);
+        EXPECT_EQ(texts(*loaded.at(0)), "shared,first");
+        fill(h);
+        h.listeningList()->add(large);
+    }
+}
+
 }  // namespace
