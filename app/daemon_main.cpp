@@ -7,8 +7,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "app/asio_event_loop.h"
+#include "app/backend_choice.h"
 #include "app/daemon_entry.h"
 #include "app/resident_program.h"
 #include "cli/commands.h"
@@ -24,19 +27,19 @@ int runDaemon(const std::vector<std::string>& words, std::ostream& out, std::ost
         err << "quillet: " << e.what() << "\nTry \"quillet --help\".\n";
         return 2;
     }
-    if (invocation.words.size() != 1 || invocation.words[0] != "daemon") {
-        err << "quillet: the daemon takes no arguments\nTry \"quillet --help\".\n";
+    std::string backend;
+    const std::vector<std::string>& args = invocation.words;
+    if (args.size() == 3 && args[1] == "--backend" && isBackendName(args[2])) {
+        backend = args[2];
+    } else if (args.size() != 1) {
+        err << "quillet: the daemon takes only --backend x11 or --backend wayland\nTry \"quillet --help\".\n";
         return 2;
-    }
-    const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || *display == '\0') {
-        err << "quillet: the daemon needs an X display, and DISPLAY is not set.\n";
-        return 1;
     }
 
     ResidentSettings settings;
     settings.name = "quillet daemon";
-    settings.desktop.display = display;
+    settings.desktop.backend = backend;
+    settings.desktop.report = [&out](const std::string& line) { out << "quillet daemon: " << line << '\n' << std::flush; };
     std::error_code ec;
     const std::filesystem::path folder = invocation.dataFolder ? *invocation.dataFolder : persist::dataFolder();
     settings.dataFolder = std::filesystem::absolute(folder, ec).lexically_normal();
@@ -65,9 +68,7 @@ int runDaemon(const std::vector<std::string>& words, std::ostream& out, std::ost
         program.shutdown();
         io.stop();
     });
-    out << "quillet daemon: recording the clipboard of display " << display << " into "
-        << settings.dataFolder.string() << '\n'
-        << std::flush;
+    out << "quillet daemon: recording the clipboard into " << settings.dataFolder.string() << '\n' << std::flush;
     loop.run();
     program.shutdown();
     return 0;

@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/desktop.h"
 #include "platform/event_loop.h"
@@ -51,5 +53,11 @@ struct DesktopSettings {
 // `error`, when it cannot be used (no display, no such backend in this build).
 std::unique_ptr<DesktopBackend> makeDesktopBackend(platform::EventLoop& loop, const DesktopSettings& settings,
                                                    std::string& error);
+
+// The process that keeps our clipboard content served after the program has ended, which a
+// backend starts as our executable with an internal command word (platform/exit_server.h)
+// followed by the backend's name and the display's: its exit status. Nullopt when `words` (the
+// command line without the program's name) are not that command.
+std::optional<int> runExitClipboardServer(const std::vector<std::string>& words);
 
 }  // namespace app

@@ -1,8 +1,10 @@
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/daemon_entry.h"
+#include "app/desktop_backend.h"
 #include "app/forward.h"
 #include "app/windowed_entry.h"
 #include "cli/commands.h"
@@ -12,6 +14,8 @@
 // history; otherwise on the data folder's files, under the folder's lock.
 int main(int argc, char** argv) {
     const std::vector<std::string> words(argv + 1, argv + argc);
+    // Started by ourselves at exit, to keep our clipboard content served.
+    if (const std::optional<int> served = app::runExitClipboardServer(words)) return *served;
     // No command word: the resident program with its windows.
     if (const auto windowed = app::windowedStart(words)) return app::runWindowed(argc, argv, *windowed);
     cli::Invocation invocation;

@@ -14,4 +14,6 @@ std::unique_ptr<DesktopBackend> makeWaylandBackend(platform::EventLoop&, const D
     return nullptr;
 }
 
+int serveWaylandClipboardAfterExit(const std::string&, const std::vector<platform::TargetData>&) { return 1; }
+
 }  // namespace app

@@ -187,6 +187,10 @@ ResidentProgram::StartOutcome ResidentProgram::startUp() {
         inputs.display = settings_.desktop.display;
         if (inputs.display->empty())
             if (const char* display = std::getenv("DISPLAY")) inputs.display = display;
+        // A Wayland session without XWayland: its compositor is the display.
+        if (inputs.display->empty())
+            if (const char* wayland = std::getenv("WAYLAND_DISPLAY"))
+                if (*wayland != '\0') inputs.display = std::string("wayland-") + std::filesystem::path(wayland).filename().string();
         inputs.uid = ::getuid();
         const RuntimePaths paths = runtimePaths(inputs);
         p.displayLock = InstanceLock::acquire(paths.lock);
@@ -274,7 +278,8 @@ void ResidentProgram::shutdown() {
     Parts& p = *parts_;
     // No new requests; the ones being answered finish on the loop, their replies dropped.
     p.control.reset();
-    if (p.engine && p.backend && !p.backend->lost()) p.engine->stop();
+    if (p.engine && p.backend && !p.backend->lost() && !p.engine->stop())
+        log_ << settings_.name << ": nobody took over our clipboard content; it ends with the program.\n";
     if (p.autosaveTimer) loop_.cancelTimer(std::exchange(p.autosaveTimer, 0));
     if (p.server) {
         net::Server* server = p.server.get();

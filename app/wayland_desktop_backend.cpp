@@ -2,6 +2,7 @@
 
 #include "app/wayland_desktop_backend.h"
 
+#include "platform/wayland/exit_server.h"
 #include "platform/wayland/wayland_connection.h"
 #include "platform/wayland/wayland_desktop.h"
 
@@ -58,6 +59,10 @@ std::unique_ptr<DesktopBackend> makeWaylandBackend(platform::EventLoop& loop, co
     options.serveAfterExit = settings.serveAfterExit;
     options.notice = settings.report;
     return std::make_unique<WaylandBackend>(std::move(connection), std::move(options));
+}
+
+int serveWaylandClipboardAfterExit(const std::string& display, const std::vector<platform::TargetData>& targets) {
+    return platform::wayland::serveClipboardUntilTaken(display, targets);
 }
 
 }  // namespace app

@@ -5,9 +5,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/backend_choice.h"
 #include "app/desktop_backend.h"
+#include "platform/clipboard_conversions.h"
 
 namespace app {
 
@@ -22,5 +24,9 @@ CompositorAnswer askWaylandCompositor(const std::string& display);
 // when it cannot be reached or offers no data-control protocol.
 std::unique_ptr<DesktopBackend> makeWaylandBackend(platform::EventLoop& loop, const DesktopSettings& settings,
                                                    const std::string& display, std::string& error);
+
+// After the program has ended: serves `targets` on the compositor until another client copies.
+// The process's exit status.
+int serveWaylandClipboardAfterExit(const std::string& display, const std::vector<platform::TargetData>& targets);
 
 }  // namespace app

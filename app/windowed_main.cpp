@@ -156,6 +156,8 @@ int runResident(QApplication& application, const std::filesystem::path& folder) 
     QtEventLoop loop;
     ResidentSettings settings;
     settings.dataFolder = folder;
+    // Which desktop backend runs, and why: a user whose copies are not seen learns it here.
+    settings.desktop.report = [](const std::string& line) { std::cerr << "quillet: " << line << '\n'; };
     ResidentProgram core(loop, settings, std::cerr);
 
     ModalGuard guard;

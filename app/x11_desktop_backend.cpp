@@ -1,7 +1,9 @@
-// The desktop backends this build has, and the choice among them.
+// The X11 desktop as the resident program's backend.
 
-#include "app/desktop_backend.h"
+#include "app/x11_desktop_backend.h"
+
 #include "platform/x11/connection.h"
+#include "platform/x11/exit_server.h"
 #include "platform/x11/x11_desktop.h"
 
 namespace app {
@@ -38,12 +40,18 @@ private:
 
 }  // namespace
 
-std::unique_ptr<DesktopBackend> makeDesktopBackend(platform::EventLoop& loop, const DesktopSettings& settings,
-                                                   std::string& error) {
+bool x11BackendBuilt() { return true; }
+
+std::unique_ptr<DesktopBackend> makeX11Backend(platform::EventLoop& loop, const DesktopSettings& settings,
+                                               std::string& error) {
     auto connection = platform::x11::Connection::open(
         loop, settings.display.empty() ? nullptr : settings.display.c_str(), &error);
     if (!connection) return nullptr;
     return std::make_unique<X11Backend>(std::move(connection), settings.serveAfterExit);
+}
+
+int serveX11ClipboardAfterExit(const std::string& display, std::vector<platform::TargetData> targets) {
+    return platform::x11::serveClipboardUntilTaken(display, std::move(targets));
 }
 
 }  // namespace app

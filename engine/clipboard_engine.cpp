@@ -39,16 +39,18 @@ void ClipboardEngine::start(WindowHandle mainWindow) {
     installKeyboardHook();
 }
 
-void ClipboardEngine::stop() {
+bool ClipboardEngine::stop() {
     // What we put on the clipboard stays there after we are gone.
+    bool kept = true;
     if (ownDataObject_ && desktop_.oleIsCurrentClipboard(ownDataObject_.get()) == S_OK)
-        desktop_.oleFlushClipboard();
+        kept = !failed(desktop_.oleFlushClipboard());
     ownDataObject_.reset();
     leaveChain();
     desktop_.focusHelper().uninitialize();
     lastCaptured_.reset();
     lastRecord_.reset();
     removeKeyboardHook();
+    return kept;
 }
 
 void ClipboardEngine::pause() {

@@ -53,8 +53,9 @@ public:
     // the viewer chain when recording (option 18) is on, and installs the keyboard hook.
     void start(platform::WindowHandle mainWindow);
     // Flushes our own clipboard content so that it outlives the program, leaves the chain, ends
-    // focus tracking, forgets the last capture and record, and removes the keyboard hook.
-    void stop();
+    // focus tracking, forgets the last capture and record, and removes the keyboard hook. False
+    // when our content was on the clipboard and the flush could not keep it there.
+    bool stop();
     // Recording off and out of the chain; nothing while it is off already.
     void pause();
     // Recording on and back in the chain (the notification of joining is not captured);

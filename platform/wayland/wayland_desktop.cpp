@@ -9,9 +9,9 @@
 #include "platform/clipboard_conversions.h"
 #include "platform/clipboard_formats.h"
 #include "platform/clipboard_snapshot.h"
+#include "platform/exit_server.h"
 #include "platform/text_codec.h"
 #include "platform/wayland/data_control.h"
-#include "platform/wayland/detached_server.h"
 #include "platform/wayland/pipe_transfer.h"
 #include "platform/wayland/virtual_keyboard.h"
 
@@ -354,17 +354,23 @@ HResult WaylandDesktop::oleIsCurrentClipboard(IDataObject* data) const {
 
 HResult WaylandDesktop::oleFlushClipboard() {
     // Our source ends with the connection: a process of its own takes the content over.
-    if (!ownSource_ || !options_.serveAfterExit || connection_.lost()) return S_OK;
-    if (!serveFromDetachedProcess(connection_.displayName(), ownMimeTypes_, ownTargets_)) return S_OK;
+    if (!ownSource_) return S_OK;
+    if (!options_.serveAfterExit || connection_.lost()) return E_FAIL;
+    std::vector<TargetData> targets;
+    for (const std::string& mimeType : ownMimeTypes_)
+        if (auto it = ownTargets_.find(mimeType); it != ownTargets_.end()) targets.push_back({mimeType, *it->second});
+    const pid_t server = startExitServer(options_.exitServerCommand, {"wayland", connection_.displayName()}, targets);
+    if (server < 0) return E_FAIL;
     // Until it has taken the clipboard (our source is cancelled then), the content stays ours
     // to serve; the program's loop has stopped, so the connection is driven from here.
-    const auto deadline = std::chrono::steady_clock::now() + options_.handOverTimeout;
-    while (ownSource_ && !connection_.lost() && std::chrono::steady_clock::now() < deadline) {
-        pollfd p{connection_.poller().fd(), POLLIN, 0};
-        ::poll(&p, 1, 20);
-        connection_.processPendingEvents();
-    }
-    return S_OK;
+    const bool taken = awaitExitServer(
+        server, options_.handOverTimeout, [&] { return ownSource_ && !connection_.lost(); },
+        [&](int ms) {
+            pollfd p{connection_.poller().fd(), POLLIN, 0};
+            ::poll(&p, 1, ms);
+            connection_.processPendingEvents();
+        });
+    return taken && !connection_.lost() ? S_OK : E_FAIL;
 }
 
 // ---- processes: Wayland names no client's process

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "platform/desktop.h"
+#include "platform/exit_server.h"
 #include "platform/wayland/own_windows.h"
 #include "platform/wayland/wayland_connection.h"
 
@@ -43,11 +44,15 @@ struct WaylandDesktopOptions {
     size_t maxTargetBytes = size_t{256} << 20;
     // Each transfer to another client: the longest it may go without progress.
     std::chrono::milliseconds writeTimeout{5000};
-    // At exit, content of ours stays served by a detached process until another client copies.
-    // Off in tests that must leave nothing behind.
+    // At exit, content of ours stays served by a process of its own until another client
+    // copies (platform/exit_server.h). Off in tests that must leave nothing behind.
     bool serveAfterExit = true;
-    // How long the program waits at exit for that process to take the clipboard over.
-    std::chrono::milliseconds handOverTimeout{2000};
+    // That process: our own executable with its internal command word; the backend's name and
+    // the display's follow.
+    std::vector<std::string> exitServerCommand = defaultExitServerCommand();
+    // How long the program waits at exit for that process to take the clipboard over. Generous:
+    // a loaded machine starts a program slowly, and until then the content is still ours.
+    std::chrono::milliseconds handOverTimeout{10000};
     // Told once, the first time a paste cannot be typed (the compositor has no virtual keyboard).
     std::function<void(const std::string& message)> notice;
 };

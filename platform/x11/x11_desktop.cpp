@@ -3,10 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -18,7 +15,6 @@
 #include "platform/x11/key_injector.h"
 #include "platform/x11/keyboard_grabs.h"
 #include "platform/x11/paste_keys.h"
-#include "platform/x11/poll_loop.h"
 #include "platform/x11/selection_monitor.h"
 #include "platform/x11/selection_owner.h"
 #include "platform/x11/selection_reader.h"
@@ -439,8 +435,10 @@ HResult X11Desktop::oleIsCurrentClipboard(IDataObject* data) const {
 
 HResult X11Desktop::oleFlushClipboard() {
     if (!owner_->owns()) return S_OK;
-    if (!handOverToClipboardManager() && options_.serveAfterExit) serveFromDetachedChild();
-    return S_OK;
+    if (handOverToClipboardManager()) return S_OK;
+    if (options_.serveAfterExit && serveFromFreshProcess()) return S_OK;
+    // Nobody took it: it goes with us.
+    return E_FAIL;
 }
 
 bool X11Desktop::handOverToClipboardManager() {
@@ -474,50 +472,21 @@ bool X11Desktop::handOverToClipboardManager() {
     return saved;
 }
 
-bool X11Desktop::serveFromDetachedChild() {
-    std::vector<TargetData> targets = owner_->targets();
-    if (targets.empty()) return false;
-    const std::string display = DisplayString(connection_.display());
-    // Two forks, so the server is nobody's child and needs nobody to reap it.
-    const pid_t middle = fork();
-    if (middle < 0) return false;
-    if (middle == 0) {
-        if (fork() != 0) _exit(0);
-        setsid();
-        // Nothing of the parent's stays open: not its X connection, not the lock that marks a
-        // running instance, not the pipes of whoever started it.
-        close_range(3, ~0U, 0);
-        const int null = open("/dev/null", O_RDWR);
-        if (null >= 0) {
-            dup2(null, 0);
-            dup2(null, 1);
-            dup2(null, 2);
-            if (null > 2) close(null);
-        }
-        signal(SIGINT, SIG_IGN);
-        signal(SIGHUP, SIG_IGN);
-        // A new connection of its own: the parent's belongs to the parent.
-        PollLoop loop;
-        std::unique_ptr<Connection> c = Connection::open(loop, display.c_str());
-        if (!c) _exit(1);
-        loop.watch(c->fd(), [&] { c->processPendingEvents(); });
-        SelectionOwner owner(*c, "CLIPBOARD");
-        bool done = false;
-        owner.setOnLost([&] { done = true; });
-        if (!owner.own(std::move(targets))) _exit(1);
-        while (!done && !c->lost()) loop.runOnce(std::chrono::milliseconds(1000));
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(middle, &status, 0);
-    // Until the child has taken over, the content must stay served by us.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (owner_->owns() && !connection_.lost() && std::chrono::steady_clock::now() < deadline) {
-        pollfd p{connection_.fd(), POLLIN, 0};
-        ::poll(&p, 1, 20);
-        connection_.processPendingEvents();
-    }
-    return !owner_->owns();
+bool X11Desktop::serveFromFreshProcess() {
+    const std::vector<TargetData> targets = owner_->targets();
+    if (targets.empty() || connection_.lost()) return false;
+    const pid_t server =
+        startExitServer(options_.exitServerCommand, {"x11", DisplayString(connection_.display())}, targets);
+    if (server < 0) return false;
+    // It has taken over once the clipboard is taken from us; until then the content stays
+    // served by us, and the program's loop has stopped, so the connection is driven from here.
+    return awaitExitServer(
+        server, options_.exitServerTimeout, [&] { return owner_->owns() && !connection_.lost(); },
+        [&](int ms) {
+            pollfd p{connection_.fd(), POLLIN, 0};
+            ::poll(&p, 1, ms);
+            connection_.processPendingEvents();
+        });
 }
 
 // ---- processes

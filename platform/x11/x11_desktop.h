@@ -21,8 +21,10 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/desktop.h"
+#include "platform/exit_server.h"
 #include "platform/clipboard_snapshot.h"
 #include "platform/x11/connection.h"
 
@@ -45,6 +47,12 @@ struct X11DesktopOptions {
     // At exit, with nobody to hand the content to, a detached child serves it until another
     // program takes the clipboard. Off in tests that must leave nothing behind.
     bool serveAfterExit = true;
+    // That process: our own executable with its internal command word (exit_server.h); the
+    // backend's name and the display's follow.
+    std::vector<std::string> exitServerCommand = defaultExitServerCommand();
+    // How long it may take to own the clipboard. Generous: a loaded machine starts a program
+    // slowly, and until then the content is still ours to serve.
+    std::chrono::milliseconds exitServerTimeout{10000};
 };
 
 class X11Desktop final : public Desktop {
@@ -144,7 +152,7 @@ private:
     void onCaptureRead(WindowHandle owner, ProcessId pid, Ref<IDataObject> data);
     void announceChange();
     bool handOverToClipboardManager();
-    bool serveFromDetachedChild();
+    bool serveFromFreshProcess();
 
     Connection& connection_;
     X11DesktopOptions options_;

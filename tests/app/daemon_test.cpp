@@ -31,6 +31,7 @@
 #include "platform/x11/poll_loop.h"
 #include "platform/x11/selection_owner.h"
 #include "platform/x11/selection_reader.h"
+#include "platform/x11/window_process.h"
 #include "tests/x11/sample_pictures.h"
 #include "tests/x11/x11_test_support.h"
 
@@ -448,7 +449,14 @@ TEST_F(Daemon, ASecondDaemonForAnotherFolderOnTheSameDisplayIsRefused) {
     EXPECT_FALSE(fs::exists(other / persist::kHistoryFileName));
 }
 
-TEST_F(Daemon, AtExitTheHistoryIsSavedAndOurContentStaysServed) {
+// The words a process was started with, spaces between them; empty once it is gone (or a zombie).
+std::string commandLine(pid_t pid) {
+    std::string words = x11test::TempDir::read("/proc/" + std::to_string(pid) + "/cmdline");
+    std::replace(words.begin(), words.end(), '\0', ' ');
+    return words;
+}
+
+TEST_F(Daemon, AtExitTheHistoryIsSavedAndAFreshProcessServesOurContentUntilSomeoneCopies) {
     copyWithXclip("UTF8_STRING", "kept");
     ASSERT_TRUE(waitForSavedRecords(1));
     ASSERT_EQ(quillet({"copy", "0", "0"}).first, 0);
@@ -458,6 +466,23 @@ TEST_F(Daemon, AtExitTheHistoryIsSavedAndOurContentStaysServed) {
     EXPECT_EQ(daemon_->exitCode(), 0);
     EXPECT_EQ(pasteWithXclip("UTF8_STRING"), "kept");
     EXPECT_EQ(savedCount(), 1u);
+
+    // What serves it is our executable started afresh, with one thread, not a copy of the
+    // daemon's process holding the locks of the daemon's other threads.
+    platform::x11::PollLoop loop;
+    auto other = platform::x11::Connection::open(loop, xvfb_->display().c_str());
+    ASSERT_TRUE(other);
+    const pid_t server = platform::x11::windowProcessId(*other, other->selectionOwner("CLIPBOARD"));
+    ASSERT_GT(server, 0);
+    EXPECT_NE(server, daemon_->pid());
+    EXPECT_EQ(commandLine(server).rfind(fs::canonical(QUILLET_BINARY).string() + " __serve-clipboard x11 ", 0), 0u)
+        << commandLine(server);
+    EXPECT_EQ(std::distance(fs::directory_iterator("/proc/" + std::to_string(server) + "/task"), {}), 1);
+
+    // Another program's copy ends it.
+    copyWithXclip("UTF8_STRING", "newer");
+    EXPECT_TRUE(waitFor([&] { return commandLine(server).empty(); })) << commandLine(server);
+    EXPECT_EQ(pasteWithXclip("UTF8_STRING"), "newer");
 }
 
 // A clipboard manager of the freedesktop convention, played by the test: it owns

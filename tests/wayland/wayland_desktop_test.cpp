@@ -328,6 +328,8 @@ TEST_F(WaylandEngine, AnOwnerThatLeavesTheMomentItIsReadStillLeavesItsRecordAndI
 TEST_F(WaylandEngine, OurContentOutlivesTheProgramUntilAnotherClientCopies) {
     WaylandDesktopOptions options;
     options.serveAfterExit = true;
+    // The program's own executable serves it; this one is a test.
+    options.exitServerCommand = {QUILLET_BINARY, std::string(platform::kExitServerWord)};
     start(options);
     copyWithWlCopy({}, "kept after exit");
     ASSERT_TRUE(waitForRecords(1));

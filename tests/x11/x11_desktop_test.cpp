@@ -49,8 +49,14 @@ protected:
         ASSERT_TRUE(connection_);
         X11DesktopOptions options;
         options.serveAfterExit = false;
-        desktop_ = std::make_unique<X11Desktop>(*connection_, options);
         history_.resetToDefault();
+        startEngine(options);
+    }
+
+    void startEngine(const X11DesktopOptions& options) {
+        engine_.reset();
+        desktop_.reset();
+        desktop_ = std::make_unique<X11Desktop>(*connection_, options);
         engine_ = std::make_unique<ClipboardEngine>(*desktop_, config_, history_);
         window_ = desktop_->createWindow(u"QuilletMainWindow", [this](uint32_t m, uintptr_t w, intptr_t l) {
             intptr_t result = 0;
@@ -220,6 +226,33 @@ TEST_F(X11Engine, WhenTheOwnerExitsWeTakeTheClipboardBack) {
     xclip.stop();
     ASSERT_TRUE(runUntil([&] { return desktop_->oleIsCurrentClipboard(engine_->ownDataObject()) == platform::S_OK; }));
     EXPECT_EQ(pasteWithXclip("UTF8_STRING"), "outlives");
+}
+
+// At exit, with no clipboard manager, our content is handed to a process started for it; when
+// that process cannot take it, the flush says the content is lost rather than that it is kept.
+TEST_F(X11Engine, AFlushThatNobodyTakesOverIsAFailure) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> command;
+    };
+    const Case cases[] = {
+        {"cannot be started", {"/nonexistent/quillet"}},
+        {"ends at once", {"/bin/false"}},
+        {"never takes the clipboard", {"/bin/sh", "-c", "exec sleep 60"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        engine_->stop();
+        X11DesktopOptions options;
+        options.exitServerCommand = c.command;
+        options.exitServerTimeout = 500ms;
+        startEngine(options);
+        const size_t before = list().count();
+        copyWithXclip("UTF8_STRING", c.what);
+        ASSERT_TRUE(waitForRecords(before + 1));
+        ASSERT_TRUE(engine_->writeRecord(list().records()[0], &list()));
+        EXPECT_FALSE(engine_->stop());
+    }
 }
 
 TEST_F(X11Engine, PausedEngineCapturesNothingUntilStarted) {

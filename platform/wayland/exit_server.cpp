@@ -1,9 +1,7 @@
-#include "platform/wayland/detached_server.h"
+#include "platform/wayland/exit_server.h"
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
@@ -18,7 +16,7 @@ namespace platform::wayland {
 
 namespace {
 
-// The detached process does one thing at a time and blocks between them: its connection is
+// The process does one thing at a time and blocks between them: its connection is
 // driven by wl_display_dispatch() alone, so the loop it is given only has to hold posts.
 class BlockingLoop final : public EventLoop {
 public:
@@ -61,56 +59,29 @@ void writeAll(int fd, const std::string& bytes) {
     close(fd);
 }
 
-[[noreturn]] void serve(const std::string& display, const std::vector<std::string>& mimeTypes,
-                        const std::map<std::string, std::shared_ptr<const std::string>>& bytes) {
+}  // namespace
+
+int serveClipboardUntilTaken(const std::string& display, const std::vector<TargetData>& targets) {
+    std::vector<std::string> mimeTypes;
+    for (const TargetData& t : targets) mimeTypes.push_back(t.target);
     BlockingLoop loop;
     std::unique_ptr<WaylandConnection> connection = WaylandConnection::open(loop, display.c_str());
-    if (!connection) _exit(1);
+    if (!connection) return 1;
     std::unique_ptr<DataDevice> device = makeDataDevice(*connection, {});
-    if (!device) _exit(1);
+    if (!device) return 1;
     bool replaced = false;
     std::unique_ptr<DataSource> source = device->createSource(
         mimeTypes,
         [&](const std::string& mimeType, int fd) {
-            auto it = bytes.find(mimeType);
-            if (it == bytes.end()) return void(close(fd));
-            writeAll(fd, *it->second);
+            for (const TargetData& t : targets)
+                if (t.target == mimeType) return writeAll(fd, t.bytes);
+            close(fd);
         },
         [&] { replaced = true; });
     device->setSelection(source.get());
     connection->flush();
     while (!replaced && wl_display_dispatch(connection->display()) != -1) loop.runPosted();
-    _exit(0);
-}
-
-}  // namespace
-
-bool serveFromDetachedProcess(const std::string& display, const std::vector<std::string>& mimeTypes,
-                              const std::map<std::string, std::shared_ptr<const std::string>>& bytes) {
-    // Two forks, so the server is nobody's child and needs nobody to reap it.
-    const pid_t middle = fork();
-    if (middle < 0) return false;
-    if (middle == 0) {
-        if (fork() != 0) _exit(0);
-        setsid();
-        // Nothing of the parent's stays open: not its connection, not the lock that marks a
-        // running instance, not the pipes of whoever started it.
-        close_range(3, ~0U, 0);
-        const int null = open("/dev/null", O_RDWR);
-        if (null >= 0) {
-            dup2(null, 0);
-            dup2(null, 1);
-            dup2(null, 2);
-            if (null > 2) close(null);
-        }
-        signal(SIGINT, SIG_IGN);
-        signal(SIGHUP, SIG_IGN);
-        signal(SIGPIPE, SIG_IGN);
-        serve(display, mimeTypes, bytes);
-    }
-    int status = 0;
-    waitpid(middle, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return 0;
 }
 
 }  // namespace platform::wayland
