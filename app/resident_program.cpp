@@ -24,6 +24,7 @@
 #include "model/history.h"
 #include "model/record_list.h"
 #include "model/text_item.h"
+#include "net/network_log.h"
 #include "net/notify.h"
 #include "net/sender.h"
 #include "net/server.h"
@@ -90,7 +91,10 @@ private:
 // when the program's server shuts down.
 class AutoSend final : public engine::AutoSendTarget {
 public:
-    explicit AutoSend(const net::Server& server) { settings_.shuttingDown = server.shuttingDownCheck(); }
+    AutoSend(const net::Server& server, std::shared_ptr<net::NetworkLog> log) {
+        settings_.shuttingDown = server.shuttingDownCheck();
+        settings_.log = std::move(log);
+    }
     bool sendRecord(const NetworkAddress& host, const cb::RecordPtr& record) override {
         return record && net::sendToHosts(*record, {host}, settings_) == 1;
     }
@@ -111,6 +115,7 @@ struct ResidentProgram::Parts {
     std::unique_ptr<HistorySaver> saver;
     std::unique_ptr<DesktopBackend> backend;
     std::unique_ptr<net::Server> server;
+    std::shared_ptr<net::NetworkLog> networkLog = std::make_shared<net::NetworkLog>();
     std::unique_ptr<AutoSend> autoSend;
     std::unique_ptr<ClipboardEngine> engine;
     std::shared_ptr<NetTarget> netTarget;
@@ -250,7 +255,7 @@ ResidentProgram::StartOutcome ResidentProgram::startUp() {
     platform::Desktop& desktop = p.backend->desktop();
     p.server = std::make_unique<net::Server>(config);
     p.engine = std::make_unique<ClipboardEngine>(desktop, config, history);
-    p.autoSend = std::make_unique<AutoSend>(*p.server);
+    p.autoSend = std::make_unique<AutoSend>(*p.server, p.networkLog);
     p.engine->setAutoSendTarget(p.autoSend.get());
     const platform::WindowHandle mainWindow = desktop.createWindow(
         u"QuilletMainWindow", [this](uint32_t message, uintptr_t wParam, intptr_t lParam) -> intptr_t {
@@ -332,6 +337,7 @@ void ResidentProgram::onNetNotify(uintptr_t code) {
 
 ClipboardEngine& ResidentProgram::engine() { return *parts_->engine; }
 DesktopBackend& ResidentProgram::desktop() { return *parts_->backend; }
+const std::shared_ptr<net::NetworkLog>& ResidentProgram::networkLog() { return parts_->networkLog; }
 AppConfig& ResidentProgram::config() { return parts_->session->config(); }
 cb::History& ResidentProgram::history() { return parts_->session->history(); }
 

@@ -30,6 +30,10 @@
 class AppConfig;
 class ClipboardEngine;
 
+namespace net {
+class NetworkLog;
+}  // namespace net
+
 namespace cb {
 class History;
 class RecordList;
@@ -102,6 +106,8 @@ public:
 
     ClipboardEngine& engine();
     DesktopBackend& desktop();
+    // The transfers' log (automatic sends; a window's sends may add to it).
+    const std::shared_ptr<net::NetworkLog>& networkLog();
     // Tells the program the configuration was changed: receiving follows option 17 and its
     // port, without waiting for the network, and the shortcuts are grabbed again.
     void configChanged();

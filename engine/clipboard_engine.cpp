@@ -10,21 +10,13 @@ using namespace platform;
 using engine::kChainCheckPeriodMs;
 using engine::kChainCheckTimer;
 
-namespace {
-ClipboardEngine* processEngine = nullptr;
-}  // namespace
-
 ClipboardEngine::ClipboardEngine(Desktop& desktop, AppConfig& config, cb::History& history)
     : desktop_(desktop), config_(config), history_(history) {}
 
 ClipboardEngine::~ClipboardEngine() {
     // The hook calls back into this object; it must not outlive it, even without a stop.
     removeKeyboardHook();
-    if (processEngine == this) processEngine = nullptr;
 }
-
-ClipboardEngine* ClipboardEngine::instance() { return processEngine; }
-void ClipboardEngine::setInstance(ClipboardEngine* engine) { processEngine = engine; }
 
 // ---- lifecycle
 

@@ -34,10 +34,6 @@ public:
     ClipboardEngine(const ClipboardEngine&) = delete;
     ClipboardEngine& operator=(const ClipboardEngine&) = delete;
 
-    // The process's engine, once the application has made and registered it; null before.
-    static ClipboardEngine* instance();
-    static void setInstance(ClipboardEngine* engine);
-
     // Not owned; null switches the service off.
     void setAutoSendTarget(engine::AutoSendTarget* target) { autoSend_ = target; }
     void setTrayAnimation(engine::TrayAnimation* tray) { tray_ = tray; }

@@ -2,12 +2,6 @@
 
 namespace net {
 
-NetworkLog& NetworkLog::instance() {
-    // Never destroyed: detached sender threads may log while the process exits.
-    static NetworkLog* log = new NetworkLog();
-    return *log;
-}
-
 void NetworkLog::add(std::string_view textUtf8) {
     Entry entry;
     entry.text.assign(textUtf8);

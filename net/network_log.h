@@ -13,7 +13,8 @@
 namespace net {
 
 // The in-memory log of finished and failed transfers: the program keeps no log file. Bounded,
-// oldest entries dropped first; any thread may add.
+// oldest entries dropped first; any thread may add. The program that shows it owns it and hands
+// it to its transfers.
 class NetworkLog {
 public:
     static constexpr size_t kDefaultCapacity = 1000;
@@ -24,9 +25,6 @@ public:
         std::chrono::system_clock::time_point added;
         std::tm localTime{};  // `added` as local time
     };
-
-    // The log of the process, created on first use.
-    static NetworkLog& instance();
 
     explicit NetworkLog(size_t capacity = kDefaultCapacity) : capacity_(capacity) {}
     NetworkLog(const NetworkLog&) = delete;

@@ -33,7 +33,6 @@ std::shared_ptr<const std::vector<char>> encodePayload(const Object& object) {
 
 Sender::Sender(SenderSettings settings) : settings_(std::move(settings)) {
     if (!settings_.shuttingDown) settings_.shuttingDown = [] { return false; };
-    if (settings_.log == nullptr) settings_.log = &NetworkLog::instance();
 }
 
 bool Sender::prepare(const NetworkAddress& address, const cb::Record& record) {
@@ -151,7 +150,9 @@ void Sender::postState(int32_t state, intptr_t param) {
     if (target) target->post(kMsgNetNotify, static_cast<uintptr_t>(state), param);
 }
 
-void Sender::log(const std::string& text) { settings_.log->add(text); }
+void Sender::log(const std::string& text) {
+    if (settings_.log) settings_.log->add(text);
+}
 
 size_t sendToHosts(const cb::Record& record, const std::vector<NetworkAddress>& hosts,
                    const SenderSettings& settings) {

@@ -41,8 +41,9 @@ struct SenderSettings {
     // Whether the program is ending: its receiving server's shuttingDownCheck(). Unset for a
     // transfer that only a cancel ends (a command line's send, which ends with its process).
     std::function<bool()> shuttingDown;
-    // Unset means the process's log.
-    NetworkLog* log = nullptr;
+    // Where finished and failed transfers are written down; null: nowhere. Shared: a transfer
+    // thread may outlive whoever started it.
+    std::shared_ptr<NetworkLog> log;
 };
 
 // Create through std::make_shared: the transfer thread holds a shared reference, so the sender

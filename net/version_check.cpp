@@ -212,11 +212,6 @@ std::u16string VersionChecker::downloadLink() const {
     return reply_.downloadLink;
 }
 
-std::vector<std::shared_ptr<VersionChecker>>& pendingCheckers() {
-    static auto* const pending = new std::vector<std::shared_ptr<VersionChecker>>();
-    return *pending;
-}
-
 VersionServer configuredVersionServer(const AppConfig& config) {
     VersionServer server;
     server.host = platform::utf16ToUtf8(config.getString(kOptVersionServerHost));
@@ -224,26 +219,25 @@ VersionServer configuredVersionServer(const AppConfig& config) {
     return server;
 }
 
-std::shared_ptr<VersionChecker> startVersionCheck(std::shared_ptr<MessageTarget> window,
-                                                  const AppConfig& config, Timeouts timeouts) {
+std::shared_ptr<VersionChecker> VersionChecks::start(std::shared_ptr<MessageTarget> window, const AppConfig& config,
+                                                     Timeouts timeouts) {
     if (!config.getBool(kOptCheckForNewVersion, false)) return nullptr;
     VersionServer server = configuredVersionServer(config);
     if (server.host.empty() || server.port == 0) return nullptr;
     auto checker = std::make_shared<VersionChecker>(std::move(window), std::move(server),
                                                     versionRequestPath(osBuildNumber()), timeouts);
-    pendingCheckers().push_back(checker);
+    pending_.push_back(checker);
     std::thread([checker] { checker->run(); }).detach();
     return checker;
 }
 
-std::shared_ptr<VersionChecker> takeCheckedVersion(intptr_t checkerAddress) {
-    auto& pending = pendingCheckers();
-    auto it = std::find_if(pending.begin(), pending.end(), [&](const auto& checker) {
+std::shared_ptr<VersionChecker> VersionChecks::take(intptr_t checkerAddress) {
+    auto it = std::find_if(pending_.begin(), pending_.end(), [&](const auto& checker) {
         return reinterpret_cast<intptr_t>(checker.get()) == checkerAddress;
     });
-    if (it == pending.end()) return nullptr;
+    if (it == pending_.end()) return nullptr;
     std::shared_ptr<VersionChecker> checker = std::move(*it);
-    pending.erase(it);
+    pending_.erase(it);
     return checker;
 }
 

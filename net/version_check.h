@@ -72,19 +72,24 @@ private:
     VersionReply reply_;
 };
 
-// Checkers whose thread has not been handled yet. User-interface thread only.
-std::vector<std::shared_ptr<VersionChecker>>& pendingCheckers();
-
 // The version-check server from the options; an empty host when none is configured.
 VersionServer configuredVersionServer(const AppConfig& config);
 
-// When the check is on (option 20) and a server is configured: a checker for this program is
-// appended to pendingCheckers and started on a detached thread. Null otherwise.
-std::shared_ptr<VersionChecker> startVersionCheck(std::shared_ptr<MessageTarget> window,
-                                                  const AppConfig& config, Timeouts timeouts = {});
+// The checks a program has started and whose result it has not handled yet; the program owns
+// it (its windows receive the results). User-interface thread only.
+class VersionChecks {
+public:
+    // When the check is on (option 20) and a server is configured: a checker for this program,
+    // kept as pending and started on a detached thread. Null otherwise.
+    std::shared_ptr<VersionChecker> start(std::shared_ptr<MessageTarget> window, const AppConfig& config,
+                                          Timeouts timeouts = {});
+    // Handling kMsgVersionChecked: the pending checker with that address, no longer pending;
+    // null when there is none.
+    std::shared_ptr<VersionChecker> take(intptr_t checkerAddress);
+    const std::vector<std::shared_ptr<VersionChecker>>& pending() const { return pending_; }
 
-// Handling kMsgVersionChecked: the pending checker with that address, taken out of
-// pendingCheckers; null when there is none.
-std::shared_ptr<VersionChecker> takeCheckedVersion(intptr_t checkerAddress);
+private:
+    std::vector<std::shared_ptr<VersionChecker>> pending_;
+};
 
 }  // namespace net

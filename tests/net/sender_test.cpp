@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <future>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,7 +62,7 @@ protected:
         net::SenderSettings settings;
         settings.timeouts = timeouts;
         settings.shuttingDown = [this] { return shuttingDown.load(); };
-        settings.log = &log;
+        settings.log = log;
         auto sender = std::make_shared<net::Sender>(settings);
         sender->setNotifyTarget(target);
         return sender;
@@ -71,7 +72,7 @@ protected:
     std::string display() const { return "127.0.0.1 : " + std::to_string(listener.port()); }
 
     LoopbackListener listener;
-    net::NetworkLog log;
+    std::shared_ptr<net::NetworkLog> log = std::make_shared<net::NetworkLog>();
     std::atomic<bool> shuttingDown{false};
     std::shared_ptr<RecordingTarget> target = std::make_shared<RecordingTarget>();
 };
@@ -128,8 +129,8 @@ TEST_F(SenderTest, PayloadGoesOutInPiecesWithProgress) {
         EXPECT_EQ(target->posts(), c.posts);
         EXPECT_EQ(sender->state(), net::kSendFinished);
     }
-    EXPECT_EQ(log.size(), std::size(cases));
-    EXPECT_EQ(log.entries().back().text, "Object has been sent to " + display());
+    EXPECT_EQ(log->size(), std::size(cases));
+    EXPECT_EQ(log->entries().back().text, "Object has been sent to " + display());
 }
 
 TEST_F(SenderTest, AnyNonZeroResultIsARejection) {
@@ -146,7 +147,7 @@ TEST_F(SenderTest, AnyNonZeroResultIsARejection) {
         EXPECT_EQ(seen.afterReply, "");  // no payload after a rejection
         EXPECT_EQ(target->posts(), std::vector<Post>{state(net::kSendRejected)});
     }
-    EXPECT_EQ(log.size(), 0u);
+    EXPECT_EQ(log->size(), 0u);
 }
 
 TEST_F(SenderTest, ProtocolFailuresAreLogged) {
@@ -187,10 +188,10 @@ TEST_F(SenderTest, ProtocolFailuresAreLogged) {
         sender->run();
         ASSERT_EQ(peer.join(), "");
         EXPECT_EQ(target->posts(), std::vector<Post>{state(net::kSendFailed)});
-        ASSERT_GE(log.size(), 1u);
-        EXPECT_EQ(log.entries().back().text, "Failed to send object to " + display());
+        ASSERT_GE(log->size(), 1u);
+        EXPECT_EQ(log->entries().back().text, "Failed to send object to " + display());
     }
-    EXPECT_EQ(log.size(), std::size(cases));
+    EXPECT_EQ(log->size(), std::size(cases));
 }
 
 TEST_F(SenderTest, SocketFailuresAreNotLogged) {
@@ -230,7 +231,7 @@ TEST_F(SenderTest, SocketFailuresAreNotLogged) {
         }
         EXPECT_EQ(target->posts(), std::vector<Post>{state(net::kSendFailed)});
     }
-    EXPECT_EQ(log.size(), 0u);
+    EXPECT_EQ(log->size(), 0u);
 }
 
 TEST_F(SenderTest, AnEmptyHostIsNotThisComputer) {
@@ -279,7 +280,7 @@ TEST_F(SenderTest, CancelOrShutdownWhileWaitingForTheReplyAbandonsSilently) {
         // The thread lets go of the sender once it has abandoned.
         EXPECT_TRUE(waitUntil([&] { return sender.use_count() == 1; }));
     }
-    EXPECT_EQ(log.size(), 0u);
+    EXPECT_EQ(log->size(), 0u);
 }
 
 TEST_F(SenderTest, CapturedRecordsGoToEveryAutomaticHost) {

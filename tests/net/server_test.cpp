@@ -78,11 +78,11 @@ net::ServerSettings loopbackSettings(std::chrono::milliseconds ioTimeout = 10s) 
     return settings;
 }
 
-net::SenderSettings quickSender(net::NetworkLog& log) {
+net::SenderSettings quickSender(std::shared_ptr<net::NetworkLog> log) {
     net::SenderSettings settings;
     settings.timeouts = quickTimeouts();
     settings.shuttingDown = [] { return false; };
-    settings.log = &log;
+    settings.log = log;
     return settings;
 }
 
@@ -138,7 +138,7 @@ protected:
 TEST_F(ServerTest, RecordAndListFromASenderArriveInTheClientsListInOrder) {
     startServer();
     inbox->add(makeRecord("r0"));
-    net::NetworkLog log;
+    auto log = std::make_shared<net::NetworkLog>();
     const NetworkAddress address("127.0.0.1", port);
 
     auto record = makeRecord("solo", std::string(5000, 'p'));
@@ -173,7 +173,7 @@ TEST_F(ServerTest, RecordAndListFromASenderArriveInTheClientsListInOrder) {
 
 TEST_F(ServerTest, ConcurrentSendersAreAllServed) {
     startServer();
-    net::NetworkLog log;
+    auto log = std::make_shared<net::NetworkLog>();
     std::vector<std::shared_ptr<net::Sender>> senders;
     for (int i = 0; i < 8; ++i) {
         auto sender = std::make_shared<net::Sender>(quickSender(log));

@@ -43,13 +43,13 @@ protected:
     // Starts a check and waits for its result; null when nothing was posted.
     std::shared_ptr<net::VersionChecker> check(net::Timeouts timeouts = quickTimeouts()) {
         target = std::make_shared<RecordingTarget>();
-        auto started = net::startVersionCheck(target, config, timeouts);
+        auto started = checks.start(target, config, timeouts);
         if (!started) return nullptr;
         if (!target->waitForCount(1)) return nullptr;
         const RecordingTarget::Post post = target->posts().at(0);
         EXPECT_EQ(post.message, net::kMsgVersionChecked);
         EXPECT_EQ(post.wParam, 0u);
-        auto handled = net::takeCheckedVersion(post.lParam);
+        auto handled = checks.take(post.lParam);
         EXPECT_EQ(handled, started);
         return handled;
     }
@@ -57,6 +57,7 @@ protected:
     AppConfig config;
     LoopbackListener listener;
     std::shared_ptr<RecordingTarget> target;
+    net::VersionChecks checks;
 };
 
 TEST_F(VersionCheckTest, AsksWithTheRequestPathAndReadsTheReply) {
@@ -105,7 +106,7 @@ TEST_F(VersionCheckTest, AsksWithTheRequestPathAndReadsTheReply) {
                   std::string::npos);
         EXPECT_NE(request.find("\r\nCache-Control: no-cache\r\n"), std::string::npos);
     }
-    EXPECT_TRUE(net::pendingCheckers().empty());
+    EXPECT_TRUE(checks.pending().empty());
 }
 
 TEST_F(VersionCheckTest, UnreachableOrSilentServersMeanNoNewVersion) {
@@ -127,19 +128,19 @@ TEST_F(VersionCheckTest, UnreachableOrSilentServersMeanNoNewVersion) {
 }
 
 TEST_F(VersionCheckTest, NothingHappensWithoutAServerOrWhenSwitchedOff) {
-    const size_t pending = net::pendingCheckers().size();
+    const size_t pending = checks.pending().size();
     config.setString(kOptVersionServerHost, u"");
-    EXPECT_EQ(net::startVersionCheck(target, config), nullptr);
+    EXPECT_EQ(checks.start(target, config), nullptr);
     config.setString(kOptVersionServerHost, u"127.0.0.1");
     config.setBool(kOptCheckForNewVersion, false);
-    EXPECT_EQ(net::startVersionCheck(target, config), nullptr);
+    EXPECT_EQ(checks.start(target, config), nullptr);
     AppConfig defaults;
     defaults.setBool(kOptCheckForNewVersion, true);
     EXPECT_EQ(net::configuredVersionServer(defaults).host, "");
     EXPECT_EQ(net::configuredVersionServer(defaults).port, 80);
-    EXPECT_EQ(net::startVersionCheck(target, defaults), nullptr);
-    EXPECT_EQ(net::pendingCheckers().size(), pending);
-    EXPECT_EQ(net::takeCheckedVersion(12345), nullptr);
+    EXPECT_EQ(checks.start(target, defaults), nullptr);
+    EXPECT_EQ(checks.pending().size(), pending);
+    EXPECT_EQ(checks.take(12345), nullptr);
 }
 
 TEST_F(VersionCheckTest, ADetachedWindowGetsNothing) {

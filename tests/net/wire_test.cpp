@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -40,11 +41,11 @@ void expectSameArchive(const std::string& actualZlib, const std::string& expecte
 
 TEST(Wire, WhatASenderWrites) {
     LoopbackListener listener;
-    net::NetworkLog log;
+    auto log = std::make_shared<net::NetworkLog>();
     net::SenderSettings settings;
     settings.timeouts = quickTimeouts();
     settings.shuttingDown = [] { return false; };
-    settings.log = &log;
+    settings.log = log;
 
     cb::Record record;
     record.setPayload(cmn::mblock<char>(std::string_view("abc")));
@@ -79,8 +80,8 @@ TEST(Wire, WhatASenderWrites) {
                                    "1 1 0 0 0 3\n\nYWJj=\n5 hello 3 app 0 -1 0 0 0 8 0 0 0 0 0 0 0 0\n");
     EXPECT_EQ(rest, "");  // the sender closes after its last write
     EXPECT_EQ(sender->state(), net::kSendFinished);
-    ASSERT_EQ(log.size(), 1u);
-    EXPECT_EQ(log.entries()[0].text,
+    ASSERT_EQ(log->size(), 1u);
+    EXPECT_EQ(log->entries()[0].text,
               "Object has been sent to 127.0.0.1 : " + std::to_string(listener.port()));
 }
 
