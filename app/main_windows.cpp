@@ -145,7 +145,7 @@ MainWindows::MainWindows(ResidentProgram& core, platform::EventLoop& loop, Modal
 MainWindows::~MainWindows() {
     if (versionTarget_)
         versionTarget_->detach();
-    for (const std::shared_ptr<net::VersionChecker>& checker : net::pendingCheckers())
+    for (const std::shared_ptr<net::VersionChecker>& checker : versionChecks_.pending())
         checker->detachWindow();
     changes_.reset();
     guard_.setMainWindow(nullptr);
@@ -193,11 +193,11 @@ void MainWindows::showSelectedRecord() {
 void MainWindows::startVersionCheck() {
     if (!versionTarget_)
         versionTarget_ = std::make_shared<VersionTarget>(loop_, [this](intptr_t checker) { versionChecked(checker); });
-    net::startVersionCheck(versionTarget_, core_.config());
+    versionChecks_.start(versionTarget_, core_.config());
 }
 
 void MainWindows::versionChecked(intptr_t address) {
-    const std::shared_ptr<net::VersionChecker> checker = net::takeCheckedVersion(address);
+    const std::shared_ptr<net::VersionChecker> checker = versionChecks_.take(address);
     if (!checker || !checker->newerVersionAvailable())
         return;
     downloadLink_ = dialogs::fromU16(checker->downloadLink());

@@ -15,6 +15,7 @@
 #include "app/desktop_programs.h"
 #include "app/history_change_watch.h"
 #include "app/main_frame.h"
+#include "net/version_check.h"
 #include "ui/views/app_icon_provider.h"
 #include "ui/views/view_context.h"
 
@@ -88,6 +89,7 @@ private:
     RecordViewer* viewer_ = nullptr;        // owned by the frame
     std::unique_ptr<HistoryChangeWatch> changes_;
     std::shared_ptr<VersionTarget> versionTarget_;
+    net::VersionChecks versionChecks_;  // started by this window, their results not handled yet
     QString downloadLink_;
     std::vector<std::function<void(AppConfig&)>> stateSavers_;
 };
