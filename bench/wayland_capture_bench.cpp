@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/full_hd_picture.h"
 #include "engine/clipboard_engine.h"
 #include "model/history.h"
 #include "model/record_list.h"
@@ -83,26 +84,6 @@ struct Rig {
     std::unique_ptr<ClipboardEngine> engine;
 };
 
-std::string fullHdPng() {
-    // A 32-bit DIB with varied pixels, so the PNG is not trivially small (as in the X11 one).
-    const int w = 1920, h = 1080;
-    std::string dib(40 + size_t(w) * h * 4, '\0');
-    auto put32 = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) dib[at + i] = static_cast<char>(v >> (8 * i));
-    };
-    put32(0, 40);
-    put32(4, w);
-    put32(8, h);
-    dib[12] = 1;
-    dib[14] = 32;
-    uint32_t x = 1;
-    for (size_t i = 40; i < dib.size(); i += 4) {
-        x = x * 1103515245 + 12345;
-        put32(i, (x >> 8) | 0xFF000000u);
-    }
-    return dibToPng(dib).value_or(std::string());
-}
-
 void run(benchmark::State& state, const std::string& type, const std::string& bytes) {
     Rig rig;
     std::string error;
@@ -125,7 +106,7 @@ void BM_WlCopyToRecord_Text1K(benchmark::State& state) {
 BENCHMARK(BM_WlCopyToRecord_Text1K)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30)->Repetitions(3)->ReportAggregatesOnly(true);
 
 void BM_WlCopyToRecord_Png1920x1080(benchmark::State& state) {
-    run(state, "image/png", fullHdPng());
+    run(state, "image/png", bench::fullHdPng());
 }
 BENCHMARK(BM_WlCopyToRecord_Png1920x1080)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(3)->ReportAggregatesOnly(true);
 
