@@ -81,29 +81,16 @@ void AsioEventLoop::waitReadable(const std::shared_ptr<Watch>& watch) {
 }
 
 platform::EventLoop::HookId AsioEventLoop::addRoundEnd(std::function<void()> fn) {
-    const HookId id = nextHook_++;
-    roundEnd_.emplace(id, std::move(fn));
-    return id;
+    return roundEnd_.add(std::move(fn));
 }
 
-void AsioEventLoop::removeRoundEnd(HookId id) { roundEnd_.erase(id); }
-
-void AsioEventLoop::runRoundEnd() {
-    std::vector<HookId> ids;
-    for (const auto& [id, fn] : roundEnd_) ids.push_back(id);
-    for (HookId id : ids) {
-        auto it = roundEnd_.find(id);
-        if (it == roundEnd_.end()) continue;  // removed by an earlier one
-        std::function<void()> fn = it->second;
-        fn();
-    }
-}
+void AsioEventLoop::removeRoundEnd(HookId id) { roundEnd_.remove(id); }
 
 void AsioEventLoop::run() {
-    runRoundEnd();
+    roundEnd_.run();
     while (!io_.stopped() && io_.run_one() > 0) {
         io_.poll();  // whatever else is ready, then the round ends
-        if (!io_.stopped()) runRoundEnd();
+        if (!io_.stopped()) roundEnd_.run();
     }
 }
 

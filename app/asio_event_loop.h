@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "platform/event_loop.h"
+#include "platform/round_end_hooks.h"
 
 namespace app {
 
@@ -38,14 +39,12 @@ public:
 private:
     struct Watch;
     void waitReadable(const std::shared_ptr<Watch>& watch);
-    void runRoundEnd();
 
     asio::io_context& io_;
     std::map<TimerId, std::unique_ptr<asio::steady_timer>> timers_;
     TimerId nextTimer_ = 1;
     std::map<int, std::shared_ptr<Watch>> watches_;
-    std::map<HookId, std::function<void()>> roundEnd_;
-    HookId nextHook_ = 1;
+    platform::RoundEndHooks roundEnd_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

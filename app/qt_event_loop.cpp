@@ -89,25 +89,11 @@ void QtEventLoop::unwatch(int fd) {
 }
 
 platform::EventLoop::HookId QtEventLoop::addRoundEnd(std::function<void()> fn) {
-    const HookId id = nextHook_++;
-    roundEnd_.emplace(id, std::move(fn));
-    return id;
+    return roundEnd_.add(std::move(fn));
 }
 
-void QtEventLoop::removeRoundEnd(HookId id) { roundEnd_.erase(id); }
+void QtEventLoop::removeRoundEnd(HookId id) { roundEnd_.remove(id); }
 
-void QtEventLoop::runRoundEnd() {
-    std::vector<HookId> ids;
-    ids.reserve(roundEnd_.size());
-    for (const auto& [id, fn] : roundEnd_)
-        ids.push_back(id);
-    for (HookId id : ids) {
-        auto it = roundEnd_.find(id);
-        if (it == roundEnd_.end())
-            continue;  // removed by an earlier one
-        const std::function<void()> fn = it->second;
-        fn();
-    }
-}
+void QtEventLoop::runRoundEnd() { roundEnd_.run(); }
 
 }  // namespace app

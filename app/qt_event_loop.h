@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "platform/event_loop.h"
+#include "platform/round_end_hooks.h"
 
 class QSocketNotifier;
 class QTimer;
@@ -47,8 +48,7 @@ private:
     std::map<TimerId, QTimer*> timers_;
     TimerId nextTimer_ = 1;
     std::map<int, QSocketNotifier*> watches_;
-    std::map<HookId, std::function<void()>> roundEnd_;
-    HookId nextHook_ = 1;
+    platform::RoundEndHooks roundEnd_;
 };
 
 }  // namespace app

@@ -31,24 +31,9 @@ bool PollLoop::hasPosted() {
     return !posted_.empty();
 }
 
-EventLoop::HookId PollLoop::addRoundEnd(std::function<void()> fn) {
-    const HookId id = nextHook_++;
-    roundEnd_.emplace(id, std::move(fn));
-    return id;
-}
+EventLoop::HookId PollLoop::addRoundEnd(std::function<void()> fn) { return roundEnd_.add(std::move(fn)); }
 
-void PollLoop::removeRoundEnd(HookId id) { roundEnd_.erase(id); }
-
-void PollLoop::runRoundEnd() {
-    std::vector<HookId> ids;
-    for (const auto& [id, fn] : roundEnd_) ids.push_back(id);
-    for (HookId id : ids) {
-        auto it = roundEnd_.find(id);
-        if (it == roundEnd_.end()) continue;  // removed by an earlier one
-        std::function<void()> fn = it->second;
-        fn();
-    }
-}
+void PollLoop::removeRoundEnd(HookId id) { roundEnd_.remove(id); }
 
 EventLoop::TimerId PollLoop::startTimer(std::chrono::milliseconds delay, std::function<void()> fn) {
     const TimerId id = nextTimer_++;
@@ -89,7 +74,7 @@ void PollLoop::runDueTimers() {
 
 void PollLoop::runOnce(std::chrono::milliseconds maxWait) {
     runPosted();
-    runRoundEnd();
+    roundEnd_.run();
     std::chrono::milliseconds wait = hasPosted() ? std::chrono::milliseconds(0) : maxWait;
     const Clock::time_point now = Clock::now();
     for (const auto& [id, timer] : timers_) {

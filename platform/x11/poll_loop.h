@@ -10,6 +10,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/round_end_hooks.h"
 #include "platform/x11/event_loop.h"
 
 namespace platform::x11 {
@@ -47,7 +48,6 @@ private:
     };
 
     void runPosted();
-    void runRoundEnd();
     void runDueTimers();
     bool hasPosted();
 
@@ -55,8 +55,7 @@ private:
     std::vector<std::function<void()>> posted_;
     // Written by post() from other threads, so that a waiting poll wakes up.
     int wakeFd_ = -1;
-    std::map<HookId, std::function<void()>> roundEnd_;
-    HookId nextHook_ = 1;
+    RoundEndHooks roundEnd_;
     std::map<TimerId, Timer> timers_;
     TimerId nextTimer_ = 1;
     std::map<int, std::function<void()>> watches_;
