@@ -98,8 +98,8 @@ Connection::Connection(EventLoop& loop, _XDisplay* display)
     }
     XSetIOErrorExitHandler(display_, &ConnectionAccess::onIoErrorExit, this);
     // The loop reads the connection when its descriptor is readable, and at the end of every
-    // round empties what Xlib has already queued (our own round trips read events along with
-    // their replies, and the descriptor no longer shows them) and sends what it has buffered.
+    // round sends what Xlib has buffered and empties what it has queued (our own round trips and
+    // sends read events along the way, and the descriptor no longer shows them).
     loop_.watch(fd(), [this] { processPendingEvents(); });
     roundEnd_ = loop_.addRoundEnd([this] { finishRound(); });
 }
@@ -155,8 +155,10 @@ void Connection::processPendingEvents() {
 
 void Connection::finishRound() {
     if (lost_) return;
-    if (XQLength(display_) > 0) processPendingEvents();
-    if (!lost_) XFlush(display_);
+    // XPending sends what is buffered and then takes in what has arrived: sending reads too,
+    // and what it read sits in Xlib's queue where the descriptor no longer shows it. Handling
+    // ends the same way, with nothing buffered and nothing queued.
+    if (XPending(display_) > 0) processPendingEvents();
 }
 
 void Connection::flush() {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
+
 #include <chrono>
 #include <memory>
 #include <string>
@@ -82,6 +84,39 @@ TEST_F(ConnectionTest, EventsQueuedByOurOwnRoundTripsAreHandledAtTheEndOfTheRoun
         XSync(c->display(), False);
     });
     EXPECT_TRUE(loop.runUntil([&] { return seen > settled; }, 2s, 50ms));
+}
+
+TEST_F(ConnectionTest, AnEventThatArrivesWhileTheRoundEndSendsOurRequestsIsHandled) {
+    platform::x11::PollLoop loop;
+    auto c = platform::x11::Connection::open(loop, xvfb_->display().c_str());
+    ASSERT_TRUE(c);
+    const platform::x11::XId window = c->createWindow();
+    const platform::x11::XAtom theirProperty = c->atom("QUILLET_THEIRS");
+    const platform::x11::XAtom ourProperty = c->atom("QUILLET_OURS");
+    int seen = 0;
+    c->addEventHandler([&](const XEvent& event) {
+        if (event.type == PropertyNotify && event.xproperty.atom == theirProperty) ++seen;
+    });
+    loop.runUntil([] { return false; }, 200ms);
+    Display* theirs = XOpenDisplay(xvfb_->display().c_str());
+    ASSERT_TRUE(theirs);
+
+    // Another program's change is on its way to us while a request of ours waits in Xlib's
+    // buffer. Sending the buffer at the round's end reads the event in too, and the descriptor
+    // has nothing more to say: the event must be handled all the same.
+    loop.post([&] {
+        XChangeProperty(theirs, window, theirProperty, XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>("x"), 1);
+        XSync(theirs, False);
+        pollfd arrived{c->fd(), POLLIN, 0};
+        ASSERT_EQ(::poll(&arrived, 1, 2000), 1);
+        XChangeProperty(c->display(), window, ourProperty, XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>("y"), 1);
+    });
+    // One round; after it a loop sleeps until the descriptor speaks again, which it may never do.
+    loop.runOnce(0ms);
+    EXPECT_EQ(seen, 1);
+    XCloseDisplay(theirs);
 }
 
 }  // namespace
