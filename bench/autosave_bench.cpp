@@ -8,9 +8,9 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <random>
 
 #include "app/history_saver.h"
+#include "bench/full_history.h"
 #include "model/history.h"
 #include "model/record_list.h"
 #include "persist/files/history_file.h"
@@ -24,23 +24,13 @@ constexpr size_t kLists = 9;
 constexpr int kRecordsPerList = 1000;
 
 void fill(cb::History& history) {
-    history.resetToDefault();
-    std::mt19937 random(11);
-    while (history.count() < kLists) history.insertList(new cb::RecordList(u"List"), history.count());
-    for (size_t l = 0; l < history.count(); ++l) {
-        cb::RecordList* list = history.at(l);
-        list->setMaxCount(kRecordsPerList);
-        for (int i = 0; i < kRecordsPerList; ++i) {
-            cb::RecordPtr r(new cb::Record());
-            std::string text(600, ' ');
-            for (auto& c : text) c = static_cast<char>('a' + random() % 26);
-            std::string payload(800, '\0');
-            for (auto& c : payload) c = static_cast<char>(random());
-            r->setTextUtf8(std::move(text));
-            r->setPayload(cmn::mblock<char>(payload));
-            list->add(r);
-        }
-    }
+    bench::HistoryShape shape;
+    shape.lists = shape.filledLists = kLists;
+    shape.records = kRecordsPerList;
+    shape.textBytes = 600;
+    shape.payloadBytes = 800;
+    shape.seed = 11;
+    bench::fillHistory(history, shape);
 }
 
 fs::path benchFile() { return fs::temp_directory_path() / ("quillet-autosave-bench-" + std::to_string(::getpid())); }

@@ -7,9 +7,9 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "bench/boost_history_reader.h"
+#include "bench/full_history.h"
 
 #include "model/history.h"
 #include "model/record_list.h"
@@ -19,28 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void fill(cb::History& history) {
-    history.resetToDefault();
-    std::mt19937 random(7);
-    while (history.count() < 10) {
-        auto* list = new cb::RecordList(u"List");
-        history.insertList(list, history.count());
-    }
-    for (size_t l = 0; l < history.count(); ++l) {
-        cb::RecordList* list = history.at(l);
-        list->setMaxCount(1000);
-        for (int i = 0; i < 1000; ++i) {
-            cb::RecordPtr r(new cb::Record());
-            std::string text(200, ' ');
-            for (auto& c : text) c = static_cast<char>('a' + random() % 26);
-            std::string payload(1024, '\0');
-            for (auto& c : payload) c = static_cast<char>(random());
-            r->setTextUtf8(std::move(text));
-            r->setPayload(cmn::mblock<char>(payload));
-            list->add(r);
-        }
-    }
-}
+void fill(cb::History& history) { bench::fillHistory(history, bench::HistoryShape{}); }
 
 fs::path benchFile() {
     return fs::temp_directory_path() / ("quillet-bench-" + std::to_string(::getpid()));

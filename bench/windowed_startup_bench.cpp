@@ -10,13 +10,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <thread>
 
+#include "bench/full_history.h"
 #include "model/history.h"
 #include "model/record_list.h"
-#include "model/search_list.h"
 #include "persist/config/app_config.h"
 #include "persist/files/config_file.h"
 #include "persist/files/data_folder.h"
@@ -30,26 +29,11 @@ using Clock = std::chrono::steady_clock;
 
 void writeFullDataFolder(const fs::path& folder) {
     cb::History history;
-    history.resetToDefault();
-    std::mt19937 random(11);
-    while (history.count() < 10) history.insertList(new cb::RecordList(u"List"), history.count());
-    int filled = 0;
-    for (size_t l = 0; l < history.count() && filled < 9; ++l) {
-        cb::RecordList* list = history.at(l);
-        if (dynamic_cast<SearchList*>(list) != nullptr) continue;
-        ++filled;
-        list->setMaxCount(1000);
-        for (int i = 0; i < 1000; ++i) {
-            cb::RecordPtr record(new cb::Record());
-            std::string text(200, ' ');
-            for (auto& c : text) c = static_cast<char>('a' + random() % 26);
-            std::string payload(1024, '\0');
-            for (auto& c : payload) c = static_cast<char>(random());
-            record->setTextUtf8(std::move(text));
-            record->setPayload(cmn::mblock<char>(payload));
-            list->add(record);
-        }
-    }
+    bench::HistoryShape shape;
+    shape.filledLists = 9;
+    shape.skipSearchLists = true;
+    shape.seed = 11;
+    bench::fillHistory(history, shape);
     persist::saveHistory(history, folder / persist::kHistoryFileName);
     AppConfig config;
     persist::saveAtExit(config, folder);
