@@ -92,8 +92,11 @@ FloatingWindow::FloatingWindow(ViewContext& context, std::function<void(int)> co
     const cmn::option<int>& o = context_.config.options();
     expandedHeight_ = std::max(kMinExpandedHeight, o.getInt(kOptFloatingExpandedHeight, 0));
     setMinimumSize(toolbar_->sizeHint().width() + 2 * kButtonSide + 10, toolbarHeight());
-    const platform::Rect saved = o.getRect(kOptFloatingRect, platform::Rect{0, 0, 150, 300});
+    platform::Rect saved = o.getRect(kOptFloatingRect, platform::Rect{0, 0, 150, 300});
     if (saved.width() > 0 && saved.height() > 0) {
+        // Never narrower than the toolbar with its buttons: the window manager would widen the
+        // window past what we lay out, and the strip beside it would stay unpainted.
+        saved.right = saved.left + std::max(saved.width(), minimumWidth());
         const std::vector<platform::Rect> screens = screenRects();
         setGeometry(toQRect(platform::fitRectToMonitor(saved, screens)));
     }
