@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Makes the README's screenshots again from the real program: the main window, the tray menu and
-# the Options dialog, on a private Xvfb with openbox and a stand-in tray, with a few records (texts
-# and a picture) in a fresh data folder. Needs a debug build (cmake --preset debug && cmake --build
-# build/debug). Writes docs/screenshots/main-window.png, tray-menu.png and options.png.
+# Makes the README's screenshots again from the real program: the main window, the tray menu, the
+# Options dialog, the popup, the menu window and the floating window, on a private Xvfb with
+# openbox and a stand-in tray, with a few records (texts and a picture) in a fresh data folder.
+# Needs a debug build (cmake --preset debug && cmake --build build/debug). Writes them as PNG
+# files into docs/screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD:-build/debug}
@@ -85,4 +86,32 @@ for _ in $(seq 100); do dialog=$(xdotool search --onlyvisible --classname '^quil
 sleep 0.5
 "$grab" "$dialog" "$out/options.png"
 xdotool key Escape
-echo "Wrote $out/main-window.png, $out/tray-menu.png and $out/options.png"
+sleep 0.3
+
+# Waits for a visible window of ours by its instance name and grabs it.
+grab_window() {
+  local window=
+  for _ in $(seq 100); do window=$(xdotool search --onlyvisible --classname "^$1\$" | head -n1) && [ -n "$window" ] && break; sleep 0.05; done
+  [ -n "$window" ] || { echo "The window $1 did not open." >&2; exit 1; }
+  sleep 0.4
+  "$grab" "$window" "$out/$2"
+}
+
+# The popup of records, as a desktop's key binding opens it with quillet popup.
+xdotool mousemove 300 200
+"$quillet" --data-dir "$data" popup
+grab_window quillet-popup popup.png
+xdotool key Escape
+sleep 0.3
+
+# The menu window, as a left click on the tray icon opens it at the pointer.
+dbus-send --session --type=method_call --dest="$item" /StatusNotifierItem org.kde.StatusNotifierItem.Activate int32:600 int32:400
+grab_window quillet-menu menu-window.png
+xdotool key Escape
+sleep 0.3
+
+# The floating window, as its key (Win+Right) brings it.
+xdotool key super+Right
+sleep 1
+grab_window quillet-floating floating-window.png
+echo "Wrote $out: main-window.png, tray-menu.png, options.png, popup.png, menu-window.png, floating-window.png"
